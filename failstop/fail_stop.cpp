@@ -1,0 +1,84 @@
+#include "failstop/fail_stop.h"
+
+#include "platform/platform.h"
+#include "textio/text_stream.h"
+
+namespace failstop {
+
+constinit std::int32_t ProcessExitStatus = 0;
+constinit std::uint32_t FailureSite = 0;
+
+namespace {
+
+constexpr int ReportLength = 30;  // 29 characters and a zero byte
+constinit std::uint8_t Report[ReportLength] = "Runtime error     at 00000000";
+constexpr std::uint8_t ReportLineEnd[] = {13, 10};
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+// Zero-based offsets of the two fields.
+constexpr int CodeFieldFirst = 13;
+constexpr int CodeFieldLast = 16;
+constexpr int SiteFieldFirst = 21;
+constexpr int SiteFieldLast = 28;
+
+// Starts both fields from the blank template, so the line never keeps a
+// digit of an earlier fill.
+void FillReport() {
+  for (int p = CodeFieldFirst; p <= CodeFieldLast; ++p) {
+    Report[p] = ' ';
+  }
+  auto v = static_cast<std::uint32_t>(ProcessExitStatus);
+  int p = CodeFieldLast;
+  do {
+    Report[p--] = static_cast<std::uint8_t>('0' + v % 10);
+    v /= 10;
+  } while (v != 0 && p >= CodeFieldFirst);
+
+  for (p = SiteFieldFirst; p <= SiteFieldLast; ++p) {
+    Report[p] = '0';
+  }
+  std::uint32_t u = FailureSite;
+  p = SiteFieldLast;
+  do {
+    Report[p--] = static_cast<std::uint8_t>(HexDigits[u % 16]);
+    u >>= 4;
+  } while (u != 0);
+}
+
+[[noreturn]] void Stop(std::int32_t code, const void* return_address) {
+  FailureSite = platform::CodeSite(return_address);
+  ProcessExitStatus = code;
+  EndProgram();
+}
+
+}  // namespace
+
+void CheckIoStatus() {
+  std::uint32_t status = textio::PendingIoStatus;
+  if (status == 0) {
+    return;
+  }
+  auto code = static_cast<std::int32_t>(status & 255);
+  Stop(code != 0 ? code : MaskedFailureCode, __builtin_return_address(0));
+}
+
+void FailureStop(std::int32_t code) { Stop(code, __builtin_return_address(0)); }
+
+void EndProgram() {
+  using textio::StandardOutput;
+  if (FailureSite != 0) {
+    FillReport();
+    if (StandardOutput.Mode == textio::StreamMode::Output &&
+        StandardOutput.BufferPos >= 1) {
+      (void)textio::WritePending(StandardOutput);
+    }
+    platform::WriteStandardOutput(Report, ReportLength);
+    platform::WriteStandardOutput(ReportLineEnd, sizeof ReportLineEnd);
+    FailureSite = 0;
+  }
+  textio::CloseStream(textio::StandardInput);
+  textio::CloseStream(StandardOutput);
+  platform::EndProcess(ProcessExitStatus);
+}
+
+}  // namespace failstop

@@ -1,0 +1,219 @@
+#include "platform/fake/fake_platform.h"
+
+#include <csetjmp>
+#include <cstdlib>
+#include <map>
+
+#include "platform/platform.h"
+
+namespace fake {
+namespace {
+
+struct FakeFile {
+  std::string contents;
+  int open_handles = 0;
+};
+
+struct OpenFile {
+  std::string name;
+  std::size_t position = 0;
+  bool open = false;
+};
+
+struct Failure {
+  Call call;
+  std::uint32_t code;
+  std::string file;
+  int nth;
+  int seen = 0;
+};
+
+constexpr platform::FileHandle FirstHandle = 100;
+constexpr std::uint32_t InvalidHandleCode = 6;
+
+std::map<std::string, FakeFile> files;
+std::vector<OpenFile> handles;
+std::vector<Failure> failures;
+std::vector<CallRecord> calls;
+std::string standard_output;
+std::uint32_t last_error = 0;
+std::uint32_t read_limit = 0;
+int misuses = 0;
+std::jmp_buf* process_end = nullptr;
+std::int32_t end_status = 0;
+
+// Records the call and tells whether a planned failure hits it.
+bool Fails(Call call, const std::string& file) {
+  bool failed = false;
+  for (Failure& f : failures) {
+    if (f.call == call && (f.file.empty() || f.file == file) &&
+        ++f.seen == f.nth) {
+      last_error = f.code;
+      failed = true;
+    }
+  }
+  calls.push_back({call, file, failed});
+  return failed;
+}
+
+OpenFile* Lookup(platform::FileHandle handle) {
+  auto index = handle - FirstHandle;
+  if (index < 0 || index >= static_cast<platform::FileHandle>(handles.size()) ||
+      !handles[static_cast<std::size_t>(index)].open) {
+    ++misuses;
+    last_error = InvalidHandleCode;
+    return nullptr;
+  }
+  return &handles[static_cast<std::size_t>(index)];
+}
+
+platform::FileHandle NewHandle(const std::string& name) {
+  ++files[name].open_handles;
+  handles.push_back({name, 0, true});
+  return FirstHandle + static_cast<platform::FileHandle>(handles.size()) - 1;
+}
+
+}  // namespace
+
+void Reset() {
+  files.clear();
+  handles.clear();
+  failures.clear();
+  calls.clear();
+  standard_output.clear();
+  last_error = 0;
+  read_limit = 0;
+  misuses = 0;
+}
+
+void PutFile(const std::string& name, const std::string& contents) {
+  files[name].contents = contents;
+}
+
+bool FileExists(const std::string& name) { return files.count(name) != 0; }
+
+std::string FileContents(const std::string& name) {
+  auto it = files.find(name);
+  return it == files.end() ? std::string() : it->second.contents;
+}
+
+bool FileIsOpen(const std::string& name) {
+  auto it = files.find(name);
+  return it != files.end() && it->second.open_handles > 0;
+}
+
+void FailCall(Call call, std::uint32_t code, const std::string& file, int nth) {
+  failures.push_back({call, code, file, nth});
+}
+
+void LimitReadsTo(std::uint32_t bytes) { read_limit = bytes; }
+
+const std::vector<CallRecord>& Calls() { return calls; }
+
+int CountCalls(Call call, const std::string& file) {
+  int count = 0;
+  for (const CallRecord& record : calls) {
+    count += record.call == call && (file.empty() || record.file == file);
+  }
+  return count;
+}
+
+int Misuses() { return misuses; }
+
+const std::string& StandardOutputBytes() { return standard_output; }
+
+ProcessEnd RunProcess(void (*body)()) {
+  std::jmp_buf here;
+  process_end = &here;
+  if (setjmp(here) != 0) {
+    process_end = nullptr;
+    return {true, end_status};
+  }
+  body();
+  process_end = nullptr;
+  return {false, 0};
+}
+
+}  // namespace fake
+
+namespace platform {
+
+using namespace fake;
+
+FileHandle OpenExistingForReading(const char* name) {
+  if (Fails(Call::OpenRead, name)) {
+    return InvalidFileHandle;
+  }
+  if (!FileExists(name)) {
+    last_error = 2;
+    return InvalidFileHandle;
+  }
+  return NewHandle(name);
+}
+
+FileHandle CreateForWriting(const char* name) {
+  if (Fails(Call::CreateWrite, name)) {
+    return InvalidFileHandle;
+  }
+  files[name].contents.clear();
+  return NewHandle(name);
+}
+
+bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+              std::uint32_t& got) {
+  OpenFile* open = Lookup(file);
+  if (Fails(Call::Read, open ? open->name : "") || open == nullptr) {
+    return false;
+  }
+  const std::string& contents = files[open->name].contents;
+  std::size_t left = contents.size() - open->position;
+  std::size_t take = left < capacity ? left : capacity;
+  if (read_limit != 0 && take > read_limit) {
+    take = read_limit;
+  }
+  contents.copy(reinterpret_cast<char*>(into), take, open->position);
+  open->position += take;
+  got = static_cast<std::uint32_t>(take);
+  return true;
+}
+
+bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+  OpenFile* open = Lookup(file);
+  if (Fails(Call::Write, open ? open->name : "") || open == nullptr) {
+    return false;
+  }
+  files[open->name].contents.append(reinterpret_cast<const char*>(from), count);
+  return true;
+}
+
+bool CloseFile(FileHandle file) {
+  OpenFile* open = Lookup(file);
+  if (open == nullptr) {
+    Fails(Call::Close, "");
+    return false;
+  }
+  // The handle is released even when the close reports a failure.
+  open->open = false;
+  --files[open->name].open_handles;
+  return !Fails(Call::Close, open->name);
+}
+
+std::uint32_t LastError() { return last_error; }
+
+void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
+  if (!Fails(Call::StandardOutput, "")) {
+    standard_output.append(reinterpret_cast<const char*>(from), count);
+  }
+}
+
+void PrepareProcess() {}
+
+void EndProcess(std::int32_t status) {
+  if (process_end == nullptr) {
+    std::abort();
+  }
+  end_status = status;
+  std::longjmp(*process_end, 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+// The few operating-system services the program needs, as plain functions.
+// Exactly one implementation is linked into a build: posix/ or windows/ for
+// the program, fake/ for the unit tests. Nothing above this layer knows
+// which one it got.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Wide enough for a POSIX descriptor and for a Windows HANDLE alike.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle InvalidFileHandle = -1;
+
+// Opens an existing file for reading; other openers may still read it.
+// On failure returns InvalidFileHandle and LastError() tells why.
+FileHandle OpenExistingForReading(const char* name);
+
+// Creates the file, or truncates an existing one to zero length, for
+// writing; other openers may still read it.
+FileHandle CreateForWriting(const char* name);
+
+// Reads up to `capacity` bytes; `got` is 0 at the end of the file.
+bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+              std::uint32_t& got);
+
+// Hands all `count` bytes to the file or fails: a partial write never
+// counts as success.
+bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count);
+
+bool CloseFile(FileHandle file);
+
+// The platform's own non-zero code for the call that just failed.
+std::uint32_t LastError();
+
+// Writes to the process's standard output; any failure goes unnoticed.
+void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
+
+// Puts the process in a state where every end goes through EndProcess.
+void PrepareProcess();
+
+[[noreturn]] void EndProcess(std::int32_t status);
+
+// A code address reduced to 32 bits that stays the same on every run of the
+// same build, wherever the image is loaded.
+std::uint32_t CodeSite(const void* code_address);
+
+}  // namespace platform

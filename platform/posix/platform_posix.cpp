@@ -1,0 +1,124 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+constexpr int FirstPrivateDescriptor = 3;
+
+// A process may start with standard descriptors closed; a file opened then
+// would take descriptor 1 and receive the report line. Our files never sit
+// on 0, 1 or 2.
+int KeepOffStandardDescriptors(int fd) {
+  if (fd < 0 || fd >= FirstPrivateDescriptor) {
+    return fd;
+  }
+  int moved = fcntl(fd, F_DUPFD_CLOEXEC, FirstPrivateDescriptor);
+  int saved = errno;
+  close(fd);
+  errno = saved;
+  return moved;
+}
+
+bool WriteAll(int fd, const std::uint8_t* from, std::uint32_t count) {
+  while (count > 0) {
+    ssize_t done = write(fd, from, count);
+    if (done < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    if (done == 0) {
+      errno = EIO;
+      return false;
+    }
+    from += done;
+    count -= static_cast<std::uint32_t>(done);
+  }
+  return true;
+}
+
+void Ignore(int signal_number) {
+  struct sigaction action = {};
+  action.sa_handler = SIG_IGN;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, nullptr);
+}
+
+}  // namespace
+
+FileHandle OpenExistingForReading(const char* name) {
+  int fd = KeepOffStandardDescriptors(open(name, O_RDONLY | O_CLOEXEC));
+  if (fd < 0) {
+    return InvalidFileHandle;
+  }
+  // Reading a directory would only fail later, after the output file had
+  // already been truncated; refuse it here instead.
+  struct stat info;
+  int reason = fstat(fd, &info) != 0 ? errno : 0;
+  if (reason == 0 && S_ISDIR(info.st_mode)) {
+    reason = EISDIR;
+  }
+  if (reason == 0) {
+    return fd;
+  }
+  close(fd);
+  errno = reason;
+  return InvalidFileHandle;
+}
+
+FileHandle CreateForWriting(const char* name) {
+  int fd = KeepOffStandardDescriptors(
+      open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  return fd < 0 ? InvalidFileHandle : fd;
+}
+
+bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+              std::uint32_t& got) {
+  for (;;) {
+    ssize_t done = read(static_cast<int>(file), into, capacity);
+    if (done >= 0) {
+      got = static_cast<std::uint32_t>(done);
+      return true;
+    }
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+}
+
+bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+  return WriteAll(static_cast<int>(file), from, count);
+}
+
+bool CloseFile(FileHandle file) {
+  // On Linux the descriptor is gone even when close reports EINTR, so a
+  // retry could close someone else's; EINTR is taken as done.
+  return close(static_cast<int>(file)) == 0 || errno == EINTR;
+}
+
+std::uint32_t LastError() {
+  return errno != 0 ? static_cast<std::uint32_t>(errno) : EIO;
+}
+
+void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
+  WriteAll(STDOUT_FILENO, from, count);
+}
+
+void PrepareProcess() {
+  // A vanished reader of standard output or a file-size limit must show as
+  // a failed write, not end the process with a signal.
+  Ignore(SIGPIPE);
+  Ignore(SIGXFSZ);
+}
+
+void EndProcess(std::int32_t status) { _exit(status); }
+
+}  // namespace platform

@@ -1,0 +1,7 @@
+#include "platform/platform.h"
+#include "solver/solver.h"
+
+int main() {
+  platform::PrepareProcess();
+  solver::RunSolver();
+}

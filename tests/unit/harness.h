@@ -1,0 +1,45 @@
+// Runs the program's pieces in this process over the fake platform, with
+// all of the program's static state put back to its start-up values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "failstop/fail_stop.h"
+#include "platform/fake/fake_platform.h"
+#include "textio/text_stream.h"
+
+namespace harness {
+
+inline void ResetProcess() {
+  fake::Reset();
+  textio::PendingIoStatus = 0;
+  textio::StandardInput = {};
+  textio::StandardOutput = {};
+  failstop::ProcessExitStatus = 0;
+  failstop::FailureSite = 0;
+}
+
+struct Outcome {
+  bool ended;
+  std::int32_t status;
+  std::string standard_output;
+  bool out_exists;
+  std::string out;
+};
+
+// The program's body over a "korvanda.in" holding `input`.
+Outcome RunProgram(const std::string& input);
+
+// Whatever the test set up beforehand (files, planned failures) stays.
+Outcome RunProgramAsSetUp();
+
+struct Report {
+  bool well_formed;
+  int code;
+  std::uint32_t site;
+};
+// Splits a 32-byte report line; well_formed is false for anything else.
+Report ParseReport(const std::string& bytes);
+
+}  // namespace harness

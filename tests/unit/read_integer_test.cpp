@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using textio::PendingIoStatus;
+using textio::StandardInput;
+
+constexpr std::uint32_t Invalid = 106;
+
+void OpenInput(const std::string& contents) {
+  harness::ResetProcess();
+  fake::PutFile("in", contents);
+  textio::BindStream(StandardInput, "in");
+  textio::OpenForReading(StandardInput);
+  ASSERT_EQ(PendingIoStatus, 0u);
+}
+
+struct TokenCase {
+  std::string token;
+  std::int32_t value;  // meaningful when status is 0
+  std::uint32_t status;
+};
+
+class SingleToken : public testing::TestWithParam<TokenCase> {};
+
+TEST_P(SingleToken, ReadsAsItsValueOrIsRefused) {
+  const TokenCase& c = GetParam();
+  OpenInput(c.token);
+  std::int32_t value = textio::ReadInteger(StandardInput);
+  EXPECT_EQ(PendingIoStatus, c.status) << "token '" << c.token << "'";
+  if (c.status == 0) {
+    EXPECT_EQ(value, c.value) << "token '" << c.token << "'";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decimal, SingleToken,
+    testing::Values(TokenCase{"17", 17, 0}, TokenCase{"+17", 17, 0},
+                    TokenCase{"0017", 17, 0}, TokenCase{"-0", 0, 0},
+                    TokenCase{"+0", 0, 0}, TokenCase{"0", 0, 0},
+                    TokenCase{"000", 0, 0},
+                    TokenCase{"2147483647", 2147483647, 0},
+                    TokenCase{"-2147483648", -2147483647 - 1, 0},
+                    TokenCase{"-2147483647", -2147483647, 0},
+                    TokenCase{"00000000000000000000002147483647", 2147483647,
+                              0},
+                    TokenCase{"2147483648", 0, Invalid},
+                    TokenCase{"-2147483649", 0, Invalid},
+                    TokenCase{"99999999999", 0, Invalid},
+                    TokenCase{"4294967296", 0, Invalid},
+                    TokenCase{"21474836470", 0, Invalid}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Hexadecimal, SingleToken,
+    testing::Values(TokenCase{"0x1F", 31, 0}, TokenCase{"0X1f", 31, 0},
+                    TokenCase{"$1f", 31, 0}, TokenCase{"x1F", 31, 0},
+                    TokenCase{"X1f", 31, 0}, TokenCase{"$FFFFFFFF", -1, 0},
+                    TokenCase{"$80000000", -2147483647 - 1, 0},
+                    TokenCase{"$000000001", 1, 0},
+                    TokenCase{"$0000000000000000000000000000000", 0, 0},
+                    TokenCase{"$abcdef", 0xabcdef, 0},
+                    TokenCase{"$100000000", 0, Invalid},
+                    TokenCase{"$G", 0, Invalid},
+                    TokenCase{"0xx1", 0, Invalid}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, SingleToken,
+    testing::Values(TokenCase{"12a", 0, Invalid}, TokenCase{"1.5", 0, Invalid},
+                    TokenCase{"1e3", 0, Invalid},
+                    TokenCase{"1,000", 0, Invalid}, TokenCase{"+", 0, Invalid},
+                    TokenCase{"-", 0, Invalid}, TokenCase{"$", 0, Invalid},
+                    TokenCase{"x", 0, Invalid}, TokenCase{"0x", 0, Invalid},
+                    TokenCase{"-$5", 0, Invalid}, TokenCase{"+0x1", 0, Invalid},
+                    TokenCase{"--1", 0, Invalid}, TokenCase{"0$1", 0, Invalid},
+                    TokenCase{"00x1", 0, Invalid},
+                    TokenCase{"\xEF\xBB\xBF"
+                              "5",
+                              0, Invalid},
+                    TokenCase{"5\x7F", 0, Invalid},
+                    TokenCase{"5\xFF", 0, Invalid}));
+
+struct SequenceCase {
+  const char* name;
+  std::string data;
+  std::vector<std::int32_t> values;  // read in turn, each with status 0
+};
+
+class TokenSequence : public testing::TestWithParam<SequenceCase> {};
+
+TEST_P(TokenSequence, ReadsTheValuesInTurnThenZero) {
+  const SequenceCase& c = GetParam();
+  OpenInput(c.data);
+  for (std::int32_t expected : c.values) {
+    EXPECT_EQ(textio::ReadInteger(StandardInput), expected);
+  }
+  for (int extra = 0; extra < 3; ++extra) {
+    EXPECT_EQ(textio::ReadInteger(StandardInput), 0);
+  }
+  EXPECT_EQ(PendingIoStatus, 0u);
+}
+
+const std::string Zeros39 = std::string(39, '0');
+const std::string Digits200 = std::string(199, '0') + "7";
+
+INSTANTIATE_TEST_SUITE_P(
+    Delimiting, TokenSequence,
+    testing::Values(
+        SequenceCase{"MixedBlanks",
+                     std::string("1 \t2\r\n3\0"
+                                 "4\f5\v6\x01\x1F"
+                                 "7",
+                                 16),
+                     {1, 2, 3, 4, 5, 6, 7}},
+        SequenceCase{"EndByteStopsData",
+                     std::string("5\x1A"
+                                 "7"),
+                     {5}},
+        SequenceCase{"EndByteAfterBlanks", "  9 \n\x1A 8 7", {9}},
+        SequenceCase{"LastTokenWithoutLineEnd", "12 345", {12, 345}},
+        SequenceCase{"Empty", "", {}},
+        SequenceCase{"BlanksOnly", std::string(300, ' '), {}},
+        SequenceCase{"LongRunCutAfter32", Zeros39 + "1", {0, 1}},
+        SequenceCase{"Exactly32", std::string(31, '0') + "4 5", {4, 5}},
+        SequenceCase{"RunCutSeveralTimes", Digits200, {0, 0, 0, 0, 0, 0, 7}},
+        SequenceCase{"TokenAcrossBlocks",
+                     std::string(126, ' ') + "123456 7",
+                     {123456, 7}},
+        SequenceCase{"EndByteInLaterBlock",
+                     std::string(130, ' ') + "3\x1A"
+                                             "4",
+                     {3}}),
+    [](const testing::TestParamInfo<SequenceCase>& info) {
+      return info.param.name;
+    });
+
+TEST(TokenSequence, ShortPlatformReadsChangeNothing) {
+  OpenInput("  10\t 200 3000\r\n40000 $A x10 " + Zeros39 + "1");
+  fake::LimitReadsTo(3);
+  for (std::int32_t expected : {10, 200, 3000, 40000, 10, 16, 0, 1, 0}) {
+    EXPECT_EQ(textio::ReadInteger(StandardInput), expected);
+  }
+  EXPECT_EQ(PendingIoStatus, 0u);
+}
+
+TEST(TokenSequence, AfterTheEndNoFurtherPlatformRead) {
+  for (const std::string data : {"", "  \n", "4 \x1A 5"}) {
+    OpenInput(data);
+    while (textio::ReadInteger(StandardInput) != 0) {
+    }
+    int reads = fake::CountCalls(fake::Call::Read);
+    textio::ReadInteger(StandardInput);
+    textio::ReadInteger(StandardInput);
+    EXPECT_EQ(fake::CountCalls(fake::Call::Read), reads) << data;
+  }
+}
+
+TEST(TokenSequence, InvalidTokenIsConsumedWholeAndNextReadGoesOn) {
+  OpenInput("12a 7");
+  textio::ReadInteger(StandardInput);
+  EXPECT_EQ(PendingIoStatus, Invalid);
+  EXPECT_EQ(textio::ReadInteger(StandardInput), 7);
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+using fake::Call;
+
+struct AnswerCase {
+  const char* name;
+  std::string input;
+  std::string out;
+};
+
+class Answers : public testing::TestWithParam<AnswerCase> {};
+
+TEST_P(Answers, CompleteRunWritesTheAnswerAndNothingElse) {
+  harness::ResetProcess();
+  harness::Outcome o = harness::RunProgram(GetParam().input);
+  EXPECT_TRUE(o.ended);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.standard_output, "");
+  EXPECT_EQ(o.out, GetParam().out);
+  EXPECT_FALSE(fake::FileIsOpen("korvanda.in"));
+  EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
+  EXPECT_EQ(fake::Misuses(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Solver, Answers,
+    testing::Values(
+        AnswerCase{"Example", "5 2 5 6 10", "11\r\n5 3\r\n4 1\r\n"},
+        AnswerCase{"OnePoint", "1", "0\r\n"},
+        AnswerCase{"OnePointIgnoresTheRest", "1 junk", "0\r\n"},
+        AnswerCase{"TwoPoints", "2 7", "0\r\n"},
+        AnswerCase{"ThreePoints", "3\r\n1\r\n1000000000\r\n", "0\r\n"},
+        AnswerCase{"FourPoints", "4 1 3 4", "6\r\n4 2\r\n3 1\r\n"},
+        AnswerCase{"LargestAnswer", "4 1 999999999 1000000000",
+                   "1999999998\r\n4 2\r\n3 1\r\n"},
+        AnswerCase{"TieGoesToLowestIndex", "6 10 12 14 16 30",
+                   "32\r\n6 2\r\n3 1\r\n"},
+        AnswerCase{"OuterGapsNeverCount", "6 1 10 20 30 31",
+                   "40\r\n6 2\r\n3 1\r\n"},
+        AnswerCase{"NarrowestLate", "7 10 20 30 40 41 100",
+                   "101\r\n7 5\r\n6 1\r\n"},
+        AnswerCase{"Hexadecimal", "$5 $2 x5 0X6 0xA", "11\r\n5 3\r\n4 1\r\n"},
+        AnswerCase{"ExtraInvalidTokensIgnored", "4 1 3 4 ??? 12a",
+                   "6\r\n4 2\r\n3 1\r\n"},
+        AnswerCase{"EndByteAfterData",
+                   "4 1 3 4\x1A"
+                   "garbage",
+                   "6\r\n4 2\r\n3 1\r\n"},
+        AnswerCase{"PaddedWithNulsAndTabs",
+                   std::string("4\0\t1\0\0 3\n\n4", 12),
+                   "6\r\n4 2\r\n3 1\r\n"}),
+    [](const testing::TestParamInfo<AnswerCase>& info) {
+      return info.param.name;
+    });
+
+TEST(Answers, MostPointsWithNarrowestGapInTheMiddle) {
+  harness::ResetProcess();
+  std::string input = "50000";
+  int last = 0;
+  for (int i = 2; i <= 50000; ++i) {
+    // Gaps of 20000, except gap 25001, which is 1 wide.
+    last = (i - 1) * 20000 - (i > 25000 ? 19999 : 0);
+    input += " " + std::to_string(last);
+  }
+  harness::Outcome o = harness::RunProgram(input);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, std::to_string(last + 1) + "\r\n50000 25000\r\n25001 1\r\n");
+}
+
+struct StopCase {
+  const char* name;
+  std::string input;
+  int status;
+};
+
+class Stops : public testing::TestWithParam<StopCase> {};
+
+TEST_P(Stops, InvalidInputStopsWithEmptyOutputFile) {
+  harness::ResetProcess();
+  fake::PutFile("korvanda.out", "left by an earlier run");
+  harness::Outcome o = harness::RunProgram(GetParam().input);
+  EXPECT_EQ(o.status, GetParam().status);
+  harness::Report r = harness::ParseReport(o.standard_output);
+  EXPECT_TRUE(r.well_formed);
+  EXPECT_EQ(r.code, GetParam().status);
+  EXPECT_TRUE(o.out_exists);
+  EXPECT_EQ(o.out, "");
+  EXPECT_FALSE(fake::FileIsOpen("korvanda.in"));
+  EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Solver, Stops,
+    testing::Values(StopCase{"Empty", "", 239},
+                    StopCase{"BlanksOnly", " \r\n", 239},
+                    StopCase{"ZeroPoints", "0", 239},
+                    StopCase{"NegativeCount", "-4 1 2 3", 239},
+                    StopCase{"TooManyPoints", "50001 1 2 3", 239},
+                    StopCase{"CountNotANumber", "five 1 2", 106},
+                    StopCase{"FirstPositionZero", "3 0 5", 239},
+                    StopCase{"EqualNeighbours", "4 1 5 5", 239},
+                    StopCase{"Falling", "4 1 5 3", 239},
+                    StopCase{"MissingPosition", "4 1 2", 239},
+                    StopCase{"InvalidPosition", "4 1 2 1.5", 106},
+                    StopCase{"OutOfRange", "3 1 1000000001", 239},
+                    StopCase{"OutOfRangeThenInvalid",
+                             "4 1000000001 1000000002 z", 106},
+                    StopCase{"OutOfRangeThenFalling", "4 1000000001 5 6", 239},
+                    StopCase{"ByteOrderMark",
+                             "\xEF\xBB\xBF"
+                             "4 1 3 4",
+                             106}),
+    [](const testing::TestParamInfo<StopCase>& info) {
+      return info.param.name;
+    });
+
+// Platform failures at each step, the code they give and what the output
+// file holds afterwards.
+struct PlatformCase {
+  const char* what;
+  void (*plan)();
+  std::string input;
+  int status;
+  bool out_exists;
+  std::string out;
+};
+
+TEST(PlatformFailures, StopAtTheCheckAfterTheFailingCall) {
+  const std::string many = [] {
+    std::string s = "60";
+    for (int i = 1; i < 60; ++i) s += " " + std::to_string(i * 1000);
+    return s;
+  }();
+  const PlatformCase cases[] = {
+      {"input missing", [] {}, "", 2, true, "kept"},
+      {"input refused",
+       [] { fake::FailCall(Call::OpenRead, 5, "korvanda.in"); }, "4 1 3 4", 5,
+       true, "kept"},
+      {"input held", [] { fake::FailCall(Call::OpenRead, 32, "korvanda.in"); },
+       "4 1 3 4", 32, true, "kept"},
+      {"output refused",
+       [] { fake::FailCall(Call::CreateWrite, 5, "korvanda.out"); }, "4 1 3 4",
+       5, true, "kept"},
+      {"first read", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 1); },
+       "4 1 3 4", 23, true, ""},
+      {"later refill", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 2); },
+       many, 23, true, ""},
+      {"write-out at close",
+       [] { fake::FailCall(Call::Write, 28, "korvanda.out"); }, "4 1 3 4", 28,
+       true, ""},
+      {"close of the input",
+       [] { fake::FailCall(Call::Close, 5, "korvanda.in"); }, "4 1 3 4", 5,
+       true, "6\r\n4 2\r\n3 1\r\n"},
+      {"close of the output",
+       [] { fake::FailCall(Call::Close, 5, "korvanda.out"); }, "4 1 3 4", 5,
+       true, "6\r\n4 2\r\n3 1\r\n"},
+      {"close of the input, then the write-out in the stop",
+       [] {
+         fake::FailCall(Call::Close, 5, "korvanda.in");
+         fake::FailCall(Call::Write, 28, "korvanda.out");
+       },
+       "4 1 3 4", 5, true, ""},
+      {"status with no low bits",
+       [] { fake::FailCall(Call::Close, 0x300, "korvanda.in"); }, "1", 255,
+       true, "0\r\n"},
+  };
+  for (const PlatformCase& c : cases) {
+    harness::ResetProcess();
+    fake::PutFile("korvanda.out", "kept");
+    if (std::string(c.what) != "input missing") {
+      fake::PutFile("korvanda.in", c.input);
+    }
+    c.plan();
+    harness::Outcome o = harness::RunProgramAsSetUp();
+    EXPECT_EQ(o.status, c.status) << c.what;
+    harness::Report r = harness::ParseReport(o.standard_output);
+    EXPECT_TRUE(r.well_formed) << c.what;
+    EXPECT_EQ(r.code, c.status) << c.what;
+    EXPECT_EQ(o.out_exists, c.out_exists) << c.what;
+    EXPECT_EQ(o.out, c.out) << c.what;
+    EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << c.what;
+    EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << c.what;
+    EXPECT_EQ(fake::Misuses(), 0) << c.what;
+  }
+}
+
+// Every stop the body can reach, by the place that stops it.
+std::uint32_t SiteOf(
+    const std::string& input, void (*plan)() = [] {}) {
+  harness::ResetProcess();
+  fake::PutFile("korvanda.in", input);
+  plan();
+  harness::Outcome o = harness::RunProgramAsSetUp();
+  harness::Report r = harness::ParseReport(o.standard_output);
+  EXPECT_TRUE(r.well_formed) << input;
+  return r.site;
+}
+
+TEST(FailureSites, EachPlaceHasItsOwnAndALoopKeepsItsOwn) {
+  std::map<std::string, std::set<std::uint32_t>> sites;
+  sites["open input"].insert(
+      SiteOf("1", [] { fake::FailCall(Call::OpenRead, 2, "korvanda.in"); }));
+  sites["open output"].insert(SiteOf(
+      "1", [] { fake::FailCall(Call::CreateWrite, 5, "korvanda.out"); }));
+  sites["read count"].insert(SiteOf("q"));
+  sites["count range"].insert(SiteOf("0"));
+  sites["count range"].insert(SiteOf("50001"));
+  sites["read position"].insert(SiteOf("5 q"));
+  sites["read position"].insert(SiteOf("5 1 2 3 q"));
+  sites["order"].insert(SiteOf("5 0"));
+  sites["order"].insert(SiteOf("5 1 2 3 3"));
+  sites["range"].insert(
+      SiteOf("5 1000000001 1000000002 1000000003 1000000004"));
+  sites["range"].insert(SiteOf("5 1 2 3 1000000001"));
+  sites["close input"].insert(
+      SiteOf("1", [] { fake::FailCall(Call::Close, 5, "korvanda.in"); }));
+  sites["close output"].insert(
+      SiteOf("1", [] { fake::FailCall(Call::Close, 5, "korvanda.out"); }));
+
+  std::set<std::uint32_t> all;
+  for (const auto& [place, values] : sites) {
+    EXPECT_EQ(values.size(), 1u) << place << " reported more than one site";
+    EXPECT_NE(*values.begin(), 0u) << place;
+    all.insert(*values.begin());
+  }
+  EXPECT_EQ(all.size(), sites.size()) << "two places share a site";
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+using fake::Call;
+using textio::PendingIoStatus;
+using textio::StreamMode;
+using textio::TextStream;
+
+TextStream& OpenOutput(const char* name = "out") {
+  harness::ResetProcess();
+  TextStream& s = textio::StandardOutput;
+  textio::BindStream(s, name);
+  textio::OpenForWriting(s);
+  return s;
+}
+
+TEST(Writing, NumbersCharactersAndLineEndsAsBytes) {
+  struct Case {
+    void (*write)(TextStream&);
+    std::string bytes;
+  } cases[] = {
+      {[](TextStream& s) { textio::WriteInteger(s, 0); }, "0"},
+      {[](TextStream& s) { textio::WriteInteger(s, 2147483647); },
+       "2147483647"},
+      {[](TextStream& s) { textio::WriteInteger(s, -2147483647 - 1); },
+       "-2147483648"},
+      {[](TextStream& s) { textio::WriteInteger(s, -7); }, "-7"},
+      {[](TextStream& s) {
+         textio::WriteInteger(s, 5);
+         textio::WriteChar(s, ' ');
+         textio::WriteInteger(s, 3);
+         textio::WriteLineEnd(s);
+       },
+       "5 3\r\n"},
+  };
+  for (const Case& c : cases) {
+    TextStream& s = OpenOutput();
+    c.write(s);
+    EXPECT_EQ(fake::CountCalls(Call::Write), 0)
+        << "a short text stays buffered";
+    textio::CloseStream(s);
+    EXPECT_EQ(fake::FileContents("out"), c.bytes);
+    EXPECT_EQ(PendingIoStatus, 0u);
+  }
+}
+
+TEST(Writing, FullBufferGoesOutInBlocksOf128) {
+  TextStream& s = OpenOutput();
+  std::string expected;
+  for (int i = 0; i < 100; ++i) {
+    textio::WriteInteger(s, 1000 + i);
+    textio::WriteLineEnd(s);
+    expected += std::to_string(1000 + i) + "\r\n";
+  }
+  EXPECT_EQ(fake::FileContents("out"), expected.substr(0, 512));
+  textio::CloseStream(s);
+  EXPECT_EQ(fake::FileContents("out"), expected);
+  EXPECT_EQ(PendingIoStatus, 0u);
+}
+
+TEST(Writing, FailedWriteOutOfFullBufferLosesTheRestOfThatWrite) {
+  TextStream& s = OpenOutput();
+  for (int i = 0; i < 64; ++i) {
+    textio::WriteChar(s, 'a');
+    textio::WriteChar(s, 'b');
+  }
+  fake::FailCall(Call::Write, 28, "out");
+  textio::WriteInteger(s, 12345);
+  EXPECT_EQ(PendingIoStatus, 28u);
+  EXPECT_EQ(s.Mode, StreamMode::Output);
+  EXPECT_EQ(s.BufferPos, 0);
+  textio::WriteChar(s, 'z');
+  textio::CloseStream(s);
+  EXPECT_EQ(fake::FileContents("out"), "z");
+}
+
+TEST(Opening, FailuresRecordTheCodeAndLeaveTheStreamClosed) {
+  struct Case {
+    const char* what;
+    void (*setup)();
+    void (*open)(TextStream&);
+    std::uint32_t code;
+  } cases[] = {
+      {"missing input", [] {}, textio::OpenForReading, 2},
+      {"refused input",
+       [] {
+         fake::PutFile("f", "1");
+         fake::FailCall(Call::OpenRead, 5, "f");
+       },
+       textio::OpenForReading, 5},
+      {"held input",
+       [] {
+         fake::PutFile("f", "1");
+         fake::FailCall(Call::OpenRead, 32, "f");
+       },
+       textio::OpenForReading, 32},
+      {"refused output", [] { fake::FailCall(Call::CreateWrite, 5, "f"); },
+       textio::OpenForWriting, 5},
+  };
+  for (const Case& c : cases) {
+    harness::ResetProcess();
+    c.setup();
+    TextStream& s = textio::StandardInput;
+    textio::BindStream(s, "f");
+    c.open(s);
+    EXPECT_EQ(PendingIoStatus, c.code) << c.what;
+    EXPECT_EQ(s.Mode, StreamMode::Closed) << c.what;
+    textio::CloseStream(s);
+    EXPECT_EQ(fake::CountCalls(Call::Close), 0) << c.what;
+  }
+}
+
+TEST(Opening, ForWritingTruncatesAtOnce) {
+  harness::ResetProcess();
+  fake::PutFile("out", "an earlier answer");
+  TextStream& s = textio::StandardOutput;
+  textio::BindStream(s, "out");
+  textio::OpenForWriting(s);
+  EXPECT_EQ(fake::FileContents("out"), "");
+}
+
+TEST(Reading, PlatformErrorRecordsCodeAndEndsThatRead) {
+  struct Case {
+    const char* what;
+    int failing_read;
+    std::int32_t before_failure;  // tokens read whole before it
+  } cases[] = {
+      {"first read", 1, 0},
+      {"refill inside the data", 2, 25},
+  };
+  for (const Case& c : cases) {
+    harness::ResetProcess();
+    // 25 whole tokens fit the first 128-byte block; the 26th is cut by it.
+    std::string data;
+    for (int i = 0; i < 40; ++i) {
+      data += "1000 ";
+    }
+    fake::PutFile("in", data);
+    fake::FailCall(Call::Read, 23, "in", c.failing_read);
+    TextStream& s = textio::StandardInput;
+    textio::BindStream(s, "in");
+    textio::OpenForReading(s);
+    int whole = 0;
+    while (PendingIoStatus == 0 && textio::ReadInteger(s) == 1000) {
+      ++whole;
+    }
+    EXPECT_EQ(PendingIoStatus, 23u) << c.what;
+    EXPECT_EQ(whole, c.before_failure) << c.what;
+    EXPECT_EQ(s.Mode, StreamMode::Input) << c.what;
+    EXPECT_FALSE(s.AtEnd) << c.what;
+  }
+}
+
+TEST(Closing, FailedWriteOutKeepsTheFileOpenAndLosesTheBytes) {
+  TextStream& s = OpenOutput();
+  textio::WriteInteger(s, 42);
+  fake::FailCall(Call::Write, 28, "out");
+  textio::CloseStream(s);
+  EXPECT_EQ(PendingIoStatus, 28u);
+  EXPECT_EQ(s.Mode, StreamMode::Output);
+  EXPECT_EQ(s.BufferPos, 0);
+  EXPECT_TRUE(fake::FileIsOpen("out"));
+
+  textio::CloseStream(s);
+  EXPECT_EQ(fake::CountCalls(Call::Write), 1)
+      << "lost bytes are not sent again";
+  EXPECT_FALSE(fake::FileIsOpen("out"));
+  EXPECT_EQ(s.Mode, StreamMode::Closed);
+  EXPECT_EQ(fake::FileContents("out"), "");
+  EXPECT_EQ(fake::Misuses(), 0);
+}
+
+TEST(Closing, FailedCloseRecordsCodeAndTheStreamIsClosedAllTheSame) {
+  for (const char* name : {"in", "out"}) {
+    harness::ResetProcess();
+    fake::PutFile("in", "1");
+    TextStream& s = textio::StandardInput;
+    textio::BindStream(s, name);
+    if (std::string(name) == "in") {
+      textio::OpenForReading(s);
+    } else {
+      textio::OpenForWriting(s);
+      textio::WriteInteger(s, 9);
+    }
+    fake::FailCall(Call::Close, 5, name);
+    textio::CloseStream(s);
+    EXPECT_EQ(PendingIoStatus, 5u) << name;
+    EXPECT_EQ(s.Mode, StreamMode::Closed) << name;
+    textio::CloseStream(s);
+    EXPECT_EQ(fake::CountCalls(Call::Close), 1) << name;
+    EXPECT_EQ(fake::Misuses(), 0) << name;
+  }
+  EXPECT_EQ(fake::FileContents("out"), "9");
+}
+
+TEST(Status, LaterFailureOfAGroupOverwritesAndSuccessNeverClears) {
+  harness::ResetProcess();
+  fake::PutFile("in", "x 5");
+  TextStream& s = textio::StandardInput;
+  textio::BindStream(s, "in");
+  textio::OpenForReading(s);
+  textio::ReadInteger(s);
+  EXPECT_EQ(PendingIoStatus, 106u);
+  EXPECT_EQ(textio::ReadInteger(s), 5);
+  EXPECT_EQ(PendingIoStatus, 106u);
+  fake::FailCall(Call::Close, 9, "in");
+  textio::CloseStream(s);
+  EXPECT_EQ(PendingIoStatus, 9u);
+}
+
+}  // namespace

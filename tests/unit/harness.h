@@ -7,6 +7,7 @@
 
 #include "failstop/fail_stop.h"
 #include "platform/fake/fake_platform.h"
+#include "report_line.h"
 #include "textio/text_stream.h"
 
 namespace harness {
@@ -34,12 +35,7 @@ Outcome RunProgram(const std::string& input);
 // Whatever the test set up beforehand (files, planned failures) stays.
 Outcome RunProgramAsSetUp();
 
-struct Report {
-  bool well_formed;
-  int code;
-  std::uint32_t site;
-};
-// Splits a 32-byte report line; well_formed is false for anything else.
-Report ParseReport(const std::string& bytes);
+using testutil::ParseReport;
+using testutil::Report;
 
 }  // namespace harness

@@ -1,0 +1,13 @@
+# Builds the Windows program on Linux with Debian's mingw-w64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KORVANDA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${KORVANDA_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${KORVANDA_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${KORVANDA_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KORVANDA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# A single .exe that needs nothing beyond the DLLs Windows ships.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+// The linker's symbol for the first byte of this program's image.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace platform {
+namespace {
+
+constexpr std::uintptr_t FixedImageBase = 0x00400000;
+
+HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle Open(const char* name, DWORD access, DWORD disposition) {
+  HANDLE h = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? InvalidFileHandle
+                                   : reinterpret_cast<FileHandle>(h);
+}
+
+bool WriteAll(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
+  while (count > 0) {
+    DWORD done = 0;
+    if (!::WriteFile(h, from, count, &done, nullptr)) {
+      return false;
+    }
+    if (done == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    from += done;
+    count -= done;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileHandle OpenExistingForReading(const char* name) {
+  return Open(name, GENERIC_READ, OPEN_EXISTING);
+}
+
+FileHandle CreateForWriting(const char* name) {
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS);
+}
+
+bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+              std::uint32_t& got) {
+  DWORD done = 0;
+  if (!::ReadFile(AsHandle(file), into, capacity, &done, nullptr)) {
+    return false;
+  }
+  got = done;
+  return true;
+}
+
+bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+  return WriteAll(AsHandle(file), from, count);
+}
+
+bool CloseFile(FileHandle file) { return CloseHandle(AsHandle(file)) != 0; }
+
+std::uint32_t LastError() {
+  DWORD code = GetLastError();
+  return code != 0 ? code : ERROR_GEN_FAILURE;
+}
+
+void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
+  // Asked anew for every write; a process started without one has none.
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  DWORD done = 0;
+  ::WriteFile(out, from, count, &done, nullptr);
+}
+
+void PrepareProcess() {
+  // Nobody watches an unattended run: a failure must come back as a code,
+  // never as a dialog box waiting for a click.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX |
+               SEM_NOGPFAULTERRORBOX);
+}
+
+void EndProcess(std::int32_t status) {
+  ExitProcess(static_cast<UINT>(status));
+}
+
+std::uint32_t CodeSite(const void* code_address) {
+  auto offset = reinterpret_cast<std::uintptr_t>(code_address) -
+                reinterpret_cast<std::uintptr_t>(&__ImageBase);
+  return static_cast<std::uint32_t>(offset + FixedImageBase);
+}
+
+}  // namespace platform

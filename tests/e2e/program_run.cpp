@@ -1,0 +1,225 @@
+#include "program_run.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Env(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// The suite runs the native program, or with KORVANDA_E2E_TARGET=windows
+// the Windows program under Wine; both are fixed when the suite is built.
+struct Target {
+  std::string program;
+  std::string launcher;
+  std::string wine_prefix;
+  std::string hold_helper;
+  std::string objdump;
+};
+
+const Target& CurrentTarget() {
+  static const Target target =
+      Env("KORVANDA_E2E_TARGET", "") == "windows"
+          ? Target{KORVANDA_WINDOWS_PROGRAM, KORVANDA_WINE, KORVANDA_WINEPREFIX,
+                   KORVANDA_WINDOWS_HOLD_HELPER, "x86_64-w64-mingw32-objdump"}
+          : Target{KORVANDA_PROGRAM, "", "", "", "objdump"};
+  return target;
+}
+
+std::optional<std::string> ContentsOf(const fs::path& path) {
+  if (!fs::is_regular_file(path)) {
+    return std::nullopt;
+  }
+  return ReadFile(path.string());
+}
+
+// The Windows program and its helper start through the launcher.
+std::vector<std::string> Launched(std::vector<std::string> words) {
+  const Target& target = CurrentTarget();
+  if (!target.launcher.empty()) {
+    // The prefix the build set up, never one in the user's home.
+    setenv("WINEPREFIX", target.wine_prefix.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    words.insert(words.begin(), target.launcher);
+  }
+  return words;
+}
+
+[[noreturn]] void Exec(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+// Starts the helper that holds "korvanda.in" and waits until it does.
+struct Holder {
+  pid_t pid = -1;
+  int stdin_fd = -1;
+};
+
+Holder HoldInput(const fs::path& folder) {
+  int to_helper[2], from_helper[2];
+  if (pipe2(to_helper, O_CLOEXEC) != 0 || pipe2(from_helper, O_CLOEXEC) != 0) {
+    return {};
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0) {
+      _exit(126);
+    }
+    dup2(to_helper[0], STDIN_FILENO);
+    dup2(from_helper[1], STDOUT_FILENO);
+    Exec(Launched({HoldHelperPath(), "korvanda.in"}));
+  }
+  close(to_helper[0]);
+  close(from_helper[1]);
+  char word[8] = {};
+  ssize_t got = read(from_helper[0], word, 4);
+  close(from_helper[0]);
+  if (got != 4) {
+    close(to_helper[1]);
+    waitpid(pid, nullptr, 0);
+    return {};
+  }
+  return {pid, to_helper[1]};
+}
+
+void Release(const Holder& holder) {
+  if (holder.pid > 0) {
+    close(holder.stdin_fd);
+    waitpid(holder.pid, nullptr, 0);
+  }
+}
+
+[[noreturn]] void ExecChild(const Scenario& setup, const fs::path& folder,
+                            int stdout_fd) {
+  if (chdir(folder.c_str()) != 0) {
+    _exit(126);
+  }
+  signal(SIGPIPE, SIG_DFL);
+  signal(SIGXFSZ, SIG_DFL);
+  if (setup.file_size_limit_bytes >= 0) {
+    rlimit limit{static_cast<rlim_t>(setup.file_size_limit_bytes),
+                 static_cast<rlim_t>(setup.file_size_limit_bytes)};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  int null_fd = open("/dev/null", O_RDWR);
+  dup2(null_fd, STDIN_FILENO);
+  dup2(stdout_fd, STDOUT_FILENO);
+  dup2(null_fd, STDERR_FILENO);
+  if (setup.standard_descriptors_closed) {
+    close(STDIN_FILENO);
+    close(STDOUT_FILENO);
+    close(STDERR_FILENO);
+  }
+  // Nothing else of the test process leaks into the program.
+  for (int fd = 3; fd < 1024; ++fd) {
+    close(fd);
+  }
+  if (setup.wrapper.empty()) {
+    Exec(Launched({ProgramPath()}));
+  }
+  // A tracer runs the program itself; no launcher goes between them.
+  std::vector<std::string> words = setup.wrapper;
+  words.push_back(ProgramPath());
+  Exec(words);
+}
+
+}  // namespace
+
+const std::string& ProgramPath() { return CurrentTarget().program; }
+
+const std::string& HoldHelperPath() { return CurrentTarget().hold_helper; }
+
+const std::string& ObjdumpCommand() { return CurrentTarget().objdump; }
+
+bool RunsWindowsProgram() {
+  return ProgramPath().size() > 4 &&
+         ProgramPath().compare(ProgramPath().size() - 4, 4, ".exe") == 0;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+Result RunProgram(const Scenario& setup) {
+  std::string pattern =
+      (fs::temp_directory_path() / "korvanda-e2e-XXXXXX").string();
+  fs::path folder = mkdtemp(pattern.data());
+  fs::path in = folder / "korvanda.in";
+  fs::path out = folder / "korvanda.out";
+  if (setup.input_is_folder) {
+    fs::create_directory(in);
+  } else if (setup.input) {
+    WriteFile(in.string(), *setup.input);
+  }
+  if (setup.output_is_folder) {
+    fs::create_directory(out);
+  } else if (setup.earlier_output) {
+    WriteFile(out.string(), *setup.earlier_output);
+  }
+
+  Holder holder;
+  if (setup.input_held_unshared) {
+    holder = HoldInput(folder);
+  }
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    return {};
+  }
+  if (setup.standard_output_reader_gone) {
+    close(pipe_fds[0]);
+    pipe_fds[0] = -1;
+  }
+  pid_t child = fork();
+  if (child == 0) {
+    ExecChild(setup, folder, pipe_fds[1]);
+  }
+  close(pipe_fds[1]);
+  Result result;
+  if (pipe_fds[0] >= 0) {
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(pipe_fds[0], chunk, sizeof chunk)) > 0) {
+      result.standard_output.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(pipe_fds[0]);
+  }
+  int wait_status = 0;
+  waitpid(child, &wait_status, 0);
+  Release(holder);
+  result.exited = WIFEXITED(wait_status);
+  result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
+  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  result.input_after = ContentsOf(in);
+  result.output_after = ContentsOf(out);
+  fs::remove_all(folder);
+  return result;
+}
+
+}  // namespace e2e

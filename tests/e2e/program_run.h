@@ -1,0 +1,51 @@
+// Runs the built program in a fresh temporary folder, the way its users
+// do, and collects every byte it leaves behind.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct Scenario {
+  // Contents of "korvanda.in"; none means no such file.
+  std::optional<std::string> input;
+  // Contents of a "korvanda.out" left by an earlier run.
+  std::optional<std::string> earlier_output;
+  bool input_is_folder = false;
+  bool output_is_folder = false;
+  // The hostile starting states a batch job can be given.
+  bool standard_descriptors_closed = false;
+  bool standard_output_reader_gone = false;
+  long file_size_limit_bytes = -1;
+  // Another process holds "korvanda.in" open without sharing it.
+  bool input_held_unshared = false;
+  // Runs the program under this tracer command, e.g. strace with a fault.
+  std::vector<std::string> wrapper;
+};
+
+struct Result {
+  bool exited = false;  // false when a signal ended it
+  int status = -1;
+  int signal = 0;
+  std::string standard_output;
+  std::optional<std::string> input_after;
+  std::optional<std::string> output_after;
+};
+
+Result RunProgram(const Scenario& setup);
+
+// Which program the suite runs and how: the native program, or the Windows
+// program under a launcher.
+const std::string& ProgramPath();
+bool RunsWindowsProgram();
+// The Windows helper that holds a file open; empty when not built.
+const std::string& HoldHelperPath();
+// Disassembles the program under test.
+const std::string& ObjdumpCommand();
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+}  // namespace e2e

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux program's unit and end-to-end
-# suites, and the Windows program's end-to-end suite under Wine when
-# mingw-w64 and Wine are both on this machine.
+# Builds and runs every test:
+#  1. the optimised Linux program: unit tests, end-to-end tests, injected
+#     system-call faults, heap and memory checks; and the Windows program's
+#     end-to-end suite under Wine when mingw-w64 and Wine are installed;
+#  2. the same unit and end-to-end tests under AddressSanitizer and
+#     UndefinedBehaviorSanitizer;
+#  3. a short run of each fuzz target (KORVANDA_FUZZ_SECONDS, default 60).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+fuzz_seconds=${KORVANDA_FUZZ_SECONDS:-60}
 
+echo "== optimised build"
 wine_loader=/usr/lib/wine/wine64
-windows_args=()
+windows_args=(-DKORVANDA_WINDOWS_PROGRAM=)
 if command -v x86_64-w64-mingw32-g++ >/dev/null && [ -x "$wine_loader" ]; then
   cmake --preset windows >/dev/null
   cmake --build --preset windows
@@ -19,9 +25,24 @@ if command -v x86_64-w64-mingw32-g++ >/dev/null && [ -x "$wine_loader" ]; then
 else
   echo "SKIPPED: the Windows suite needs mingw-w64 (x86_64-w64-mingw32-g++)" \
        "and Wine ($wine_loader); install g++-mingw-w64-x86-64 and wine64."
-  windows_args=(-DKORVANDA_WINDOWS_PROGRAM=)
 fi
-
 cmake --preset release "${windows_args[@]}" >/dev/null
 cmake --build --preset release
 ctest --preset release -j2
+
+echo "== sanitizers"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize -j2
+
+echo "== fuzzing, ${fuzz_seconds}s a target"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for target in read_integer program; do
+  found=$(mktemp -d)
+  "$root/build/fuzz/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" \
+    -print_final_stats=1 -artifact_prefix="$root/build/fuzz/" \
+    "$found" "$root/fuzz/corpus/$target" 2>&1 | tail -n 12
+  rm -rf "$found"
+  echo "fuzz target ${target}_fuzz: no failure in ${fuzz_seconds}s"
+done

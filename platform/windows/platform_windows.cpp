@@ -83,9 +83,7 @@ void PrepareProcess() {
                SEM_NOGPFAULTERRORBOX);
 }
 
-void EndProcess(std::int32_t status) {
-  ExitProcess(static_cast<UINT>(status));
-}
+void EndProcess(std::int32_t status) { ExitProcess(static_cast<UINT>(status)); }
 
 std::uint32_t CodeSite(const void* code_address) {
   auto offset = reinterpret_cast<std::uintptr_t>(code_address) -

@@ -61,13 +61,21 @@ std::vector<std::string> Launched(std::vector<std::string> words) {
   return words;
 }
 
-[[noreturn]] void Exec(std::vector<std::string> words) {
+// Built before the fork, so the child only makes system calls.
+struct CommandLine {
+  std::vector<std::string> words;
   std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
+
+  explicit CommandLine(std::vector<std::string> w) : words(std::move(w)) {
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
   }
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
+};
+
+[[noreturn]] void Exec(const CommandLine& command) {
+  execvp(command.argv[0], command.argv.data());
   _exit(127);
 }
 
@@ -78,6 +86,7 @@ struct Holder {
 };
 
 Holder HoldInput(const fs::path& folder) {
+  CommandLine command(Launched({HoldHelperPath(), "korvanda.in"}));
   int to_helper[2], from_helper[2];
   if (pipe2(to_helper, O_CLOEXEC) != 0 || pipe2(from_helper, O_CLOEXEC) != 0) {
     return {};
@@ -89,7 +98,7 @@ Holder HoldInput(const fs::path& folder) {
     }
     dup2(to_helper[0], STDIN_FILENO);
     dup2(from_helper[1], STDOUT_FILENO);
-    Exec(Launched({HoldHelperPath(), "korvanda.in"}));
+    Exec(command);
   }
   close(to_helper[0]);
   close(from_helper[1]);
@@ -111,9 +120,11 @@ void Release(const Holder& holder) {
   }
 }
 
-[[noreturn]] void ExecChild(const Scenario& setup, const fs::path& folder,
-                            int stdout_fd) {
-  if (chdir(folder.c_str()) != 0) {
+// Runs in a vfork child, sharing the test's memory until it execs: system
+// calls only.
+[[noreturn]] void ExecChild(const Scenario& setup, const char* folder,
+                            int stdout_fd, const CommandLine& command) {
+  if (chdir(folder) != 0) {
     _exit(126);
   }
   signal(SIGPIPE, SIG_DFL);
@@ -136,13 +147,17 @@ void Release(const Holder& holder) {
   for (int fd = 3; fd < 1024; ++fd) {
     close(fd);
   }
+  Exec(command);
+}
+
+CommandLine ProgramCommand(const Scenario& setup) {
   if (setup.wrapper.empty()) {
-    Exec(Launched({ProgramPath()}));
+    return CommandLine(Launched({ProgramPath()}));
   }
   // A tracer runs the program itself; no launcher goes between them.
   std::vector<std::string> words = setup.wrapper;
   words.push_back(ProgramPath());
-  Exec(words);
+  return CommandLine(words);
 }
 
 }  // namespace
@@ -196,9 +211,13 @@ Result RunProgram(const Scenario& setup) {
     close(pipe_fds[0]);
     pipe_fds[0] = -1;
   }
-  pid_t child = fork();
+  CommandLine command = ProgramCommand(setup);
+  std::string folder_name = folder.string();
+  // The child shares this process's memory until it execs, rather than
+  // copying a test's worth of pages for nothing.
+  pid_t child = vfork();
   if (child == 0) {
-    ExecChild(setup, folder, pipe_fds[1]);
+    ExecChild(setup, folder_name.c_str(), pipe_fds[1], command);
   }
   close(pipe_fds[1]);
   Result result;

@@ -21,7 +21,8 @@ struct Scenario {
   long file_size_limit_bytes = -1;
   // Another process holds "korvanda.in" open without sharing it.
   bool input_held_unshared = false;
-  // Runs the program under this tracer command, e.g. strace with a fault.
+  // Runs the program under this command, e.g. strace with a fault; it
+  // starts in the scratch folder.
   std::vector<std::string> wrapper;
 };
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -39,6 +40,8 @@ struct AnswerCase {
   std::string out;
 };
 
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+
 class Answers : public testing::TestWithParam<AnswerCase> {};
 
 TEST_P(Answers, WritesTheAnswerSilentlyAndExitsZero) {
@@ -60,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"LargestAnswer", "4 1 999999999 1000000000",
                    "1999999998\r\n4 2\r\n3 1\r\n"},
         AnswerCase{"Hexadecimal", "$5 $2 x5 0X6 0xA", "11\r\n5 3\r\n4 1\r\n"},
-        AnswerCase{"EndByteThenJunk", "4 1 3 4\x1A junk", "6\r\n4 2\r\n3 1\r\n"},
+        AnswerCase{"EndByteThenJunk", "4 1 3 4\x1A junk",
+                   "6\r\n4 2\r\n3 1\r\n"},
         AnswerCase{"MostPoints", ManyPoints(50000, 20000),
                    "1000000000\r\n50000 2\r\n3 1\r\n"}),
     [](const testing::TestParamInfo<AnswerCase>& param) {
@@ -72,6 +76,8 @@ struct StopCase {
   std::string input;
   int code;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class InvalidInput : public testing::TestWithParam<StopCase> {};
 
@@ -88,7 +94,8 @@ TEST_P(InvalidInput, ReportsAndLeavesAnEmptyOutputFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Program, InvalidInput,
-    testing::Values(StopCase{"Empty", "", 239}, StopCase{"ZeroPoints", "0", 239},
+    testing::Values(StopCase{"Empty", "", 239},
+                    StopCase{"ZeroPoints", "0", 239},
                     StopCase{"TooManyPoints", "50001", 239},
                     StopCase{"CountNotANumber", "4.0 1 2 3", 106},
                     StopCase{"FirstPositionZero", "3 0 1", 239},
@@ -96,9 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
                     StopCase{"MissingPosition", "4 1 2", 239},
                     StopCase{"PositionNotANumber", "4 1 2 +x3", 106},
                     StopCase{"OutOfRange", "3 5 1000000001", 239},
-                    StopCase{"OutOfRangeThenInvalid", "4 1000000001 1000000002 ?",
-                             106},
-                    StopCase{"ByteOrderMark", "\xEF\xBB\xBF" "1", 106}),
+                    StopCase{"OutOfRangeThenInvalid",
+                             "4 1000000001 1000000002 ?", 106},
+                    StopCase{"ByteOrderMark",
+                             "\xEF\xBB\xBF"
+                             "1",
+                             106}),
     [](const testing::TestParamInfo<StopCase>& param) {
       return param.param.name;
     });

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct TokenCase {
   std::int32_t value;  // meaningful when status is 0
   std::uint32_t status;
 };
+
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.token; }
 
 class SingleToken : public testing::TestWithParam<TokenCase> {};
 
@@ -89,6 +92,8 @@ struct SequenceCase {
   std::string data;
   std::vector<std::int32_t> values;  // read in turn, each with status 0
 };
+
+void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
 
 class TokenSequence : public testing::TestWithParam<SequenceCase> {};
 

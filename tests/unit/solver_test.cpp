@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -15,6 +16,8 @@ struct AnswerCase {
   std::string input;
   std::string out;
 };
+
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 
 class Answers : public testing::TestWithParam<AnswerCase> {};
 
@@ -80,6 +83,8 @@ struct StopCase {
   std::string input;
   int status;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class Stops : public testing::TestWithParam<StopCase> {};
 

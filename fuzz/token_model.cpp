@@ -1,0 +1,102 @@
+#include "token_model.h"
+
+namespace model {
+
+std::vector<std::string> Tokens(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> tokens;
+  std::string current;
+  for (std::size_t i = 0; i < size && data[i] != 26; ++i) {
+    if (data[i] <= 32) {
+      if (!current.empty()) tokens.push_back(current);
+      current.clear();
+      continue;
+    }
+    current.push_back(static_cast<char>(data[i]));
+    if (current.size() == 32) {
+      tokens.push_back(current);
+      current.clear();
+    }
+  }
+  if (!current.empty()) tokens.push_back(current);
+  return tokens;
+}
+
+namespace {
+
+bool AllOf(const std::string& s, const std::string& alphabet) {
+  return !s.empty() && s.find_first_not_of(alphabet) == std::string::npos;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> Value(const std::string& token) {
+  const std::string digits = "0123456789";
+  const std::string hex = "0123456789abcdefABCDEF";
+  std::string body;
+  bool is_hex = false;
+  for (const char* prefix : {"0x", "0X", "$", "x", "X"}) {
+    std::string p = prefix;
+    if (token.rfind(p, 0) == 0 && AllOf(token.substr(p.size()), hex)) {
+      body = token.substr(p.size());
+      is_hex = true;
+      break;
+    }
+  }
+  if (is_hex) {
+    std::size_t first = body.find_first_not_of('0');
+    std::string significant =
+        first == std::string::npos ? "" : body.substr(first);
+    if (significant.size() > 8) return std::nullopt;
+    std::uint32_t bits =
+        significant.empty()
+            ? 0
+            : static_cast<std::uint32_t>(std::stoul(significant, nullptr, 16));
+    return static_cast<std::int32_t>(bits);
+  }
+  bool negative = !token.empty() && token[0] == '-';
+  std::string number = !token.empty() && (token[0] == '-' || token[0] == '+')
+                           ? token.substr(1)
+                           : token;
+  if (!AllOf(number, digits)) return std::nullopt;
+  std::size_t first = number.find_first_not_of('0');
+  std::string significant =
+      first == std::string::npos ? "0" : number.substr(first);
+  if (significant.size() > 10) return std::nullopt;
+  long long v = std::stoll(significant) * (negative ? -1 : 1);
+  if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(v);
+}
+
+std::optional<std::string> Answer(const std::vector<std::string>& tokens,
+                                  int& code) {
+  // Past the end every read gives 0.
+  auto read = [&](std::size_t i) -> std::optional<std::int32_t> {
+    return i < tokens.size() ? Value(tokens[i])
+                             : std::optional<std::int32_t>(0);
+  };
+  std::optional<std::int32_t> n = read(0);
+  if (!n) return code = 106, std::nullopt;
+  if (*n < 1 || *n > 50000) return code = 239, std::nullopt;
+  std::vector<long long> p(static_cast<std::size_t>(*n) + 1, 0);
+  for (std::int32_t i = 2; i <= *n; ++i) {
+    std::optional<std::int32_t> v = read(static_cast<std::size_t>(i - 1));
+    if (!v) return code = 106, std::nullopt;
+    p[static_cast<std::size_t>(i)] = *v;
+    if (*v <= p[static_cast<std::size_t>(i) - 1])
+      return code = 239, std::nullopt;
+  }
+  for (long long v : p) {
+    if (v > 1000000000) return code = 239, std::nullopt;
+  }
+  code = 0;
+  if (*n <= 3) return std::string("0\r\n");
+  std::size_t k = 3;
+  for (std::size_t i = 4; i + 1 <= static_cast<std::size_t>(*n); ++i) {
+    if (p[i] - p[i - 1] < p[k] - p[k - 1]) k = i;
+  }
+  long long t = p.back() + p[k] - p[k - 1];
+  return std::to_string(t) + "\r\n" + std::to_string(*n) + " " +
+         std::to_string(k - 1) + "\r\n" + std::to_string(k) + " 1\r\n";
+}
+
+}  // namespace model

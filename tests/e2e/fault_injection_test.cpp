@@ -1,0 +1,194 @@
+// The release program under real system-call failures, injected by strace
+// on a chosen file, and its use of memory on the largest valid input.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+#include "program_run.h"
+#include "report_line.h"
+
+namespace {
+
+using e2e::Result;
+using e2e::RunProgram;
+using e2e::Scenario;
+
+const std::string Earlier = "an answer left by an earlier run\r\n";
+const std::string Answer = "6\r\n4 2\r\n3 1\r\n";
+
+bool Have(const char* tool) {
+  return std::system(
+             (std::string("command -v ") + tool + " >/dev/null").c_str()) == 0;
+}
+
+// Long enough that reading the positions takes several 128-byte blocks.
+std::string LongInput() {
+  std::string text = "100";
+  for (int i = 1; i < 100; ++i) text += " " + std::to_string(i * 1000);
+  return text;
+}
+
+std::string LongAnswer() { return "100000\r\n100 2\r\n3 1\r\n"; }
+
+struct FaultCase {
+  const char* name;
+  std::vector<std::string> faults;  // strace words: -P FILE -e inject=...
+  std::string input;
+  int status;  // 0 for a complete run
+  std::optional<std::string> out;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class InjectedFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
+  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "strace traces Linux programs";
+  if (!Have("strace")) GTEST_SKIP() << "strace is not installed";
+  const FaultCase& c = GetParam();
+  Scenario s;
+  s.input = c.input;
+  s.earlier_output = Earlier;
+  s.wrapper = {"strace", "-o", "/dev/null"};
+  s.wrapper.insert(s.wrapper.end(), c.faults.begin(), c.faults.end());
+  Result r = RunProgram(s);
+  ASSERT_TRUE(r.exited) << "signal " << r.signal;
+  EXPECT_EQ(r.status, c.status);
+  if (c.status == 0) {
+    EXPECT_EQ(r.standard_output, "");
+  } else {
+    testutil::Report report = testutil::ParseReport(r.standard_output);
+    EXPECT_TRUE(report.well_formed) << r.standard_output;
+    EXPECT_EQ(report.code, c.status);
+  }
+  EXPECT_EQ(r.output_after, c.out);
+  EXPECT_EQ(r.input_after, c.input);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Release, InjectedFault,
+    testing::Values(
+        FaultCase{"InputRefused",
+                  {"-P", "korvanda.in", "-e", "inject=openat:error=EACCES"},
+                  "4 1 3 4",
+                  EACCES,
+                  Earlier},
+        FaultCase{"OutputCannotBeCreated",
+                  {"-P", "korvanda.out", "-e", "inject=openat:error=EROFS"},
+                  "4 1 3 4",
+                  EROFS,
+                  Earlier},
+        FaultCase{"FirstReadFails",
+                  {"-P", "korvanda.in", "-e", "inject=read:error=EIO:when=1"},
+                  "4 1 3 4",
+                  EIO,
+                  ""},
+        FaultCase{"RefillInsideThePositionLoopFails",
+                  {"-P", "korvanda.in", "-e", "inject=read:error=EIO:when=3"},
+                  LongInput(),
+                  EIO,
+                  ""},
+        FaultCase{"WriteOutAtCloseFails",
+                  {"-P", "korvanda.out", "-e", "inject=write:error=ENOSPC"},
+                  "4 1 3 4",
+                  ENOSPC,
+                  ""},
+        FaultCase{"CloseOfInputFails",
+                  {"-P", "korvanda.in", "-e", "inject=close:error=EIO"},
+                  "4 1 3 4",
+                  EIO,
+                  Answer},
+        FaultCase{"CloseOfOutputFails",
+                  {"-P", "korvanda.out", "-e", "inject=close:error=EIO"},
+                  "4 1 3 4",
+                  EIO,
+                  Answer},
+        // The answer is buffered when the input's close fails; writing it
+        // out during the stop fails too, and the stop's code stands.
+        FaultCase{"WriteOutDuringStopFails",
+                  {"-P", "korvanda.in", "-P", "korvanda.out", "-e",
+                   "inject=close:error=EIO:when=1", "-e",
+                   "inject=write:error=ENOSPC"},
+                  "4 1 3 4",
+                  EIO,
+                  ""},
+        FaultCase{"StatusWithNoLowBits",
+                  {"-P", "korvanda.in", "-e", "inject=close:error=512"},
+                  "1",
+                  255,
+                  "0\r\n"},
+        // Interrupted calls are retried, not taken for failures.
+        FaultCase{
+            "InterruptedReadsRetried",
+            {"-P", "korvanda.in", "-e", "inject=read:error=EINTR:when=1..3"},
+            LongInput(),
+            0,
+            LongAnswer()},
+        FaultCase{
+            "InterruptedWriteRetried",
+            {"-P", "korvanda.out", "-e", "inject=write:error=EINTR:when=1"},
+            "4 1 3 4",
+            0,
+            Answer}),
+    [](const testing::TestParamInfo<FaultCase>& param) {
+      return param.param.name;
+    });
+
+std::string LargestPaddedInput() {
+  std::string text = "50000";
+  for (int i = 1; i < 50000; ++i) {
+    text += std::string(40, i % 2 ? ' ' : '\t') +
+            std::to_string(1000000000 - 20000 * (50000 - 1 - i));
+    if (i % 7 == 0) text += "\r\n";
+  }
+  return text + "\r\n";
+}
+
+// A sanitized build allocates for its own bookkeeping; these measure the
+// program as shipped.
+bool Sanitized() { return KORVANDA_SANITIZED; }
+
+TEST(Memory, LargestInputMakesNoHeapAllocation) {
+  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "valgrind runs Linux programs";
+  if (Sanitized()) GTEST_SKIP() << "sanitizers allocate";
+  if (!Have("valgrind")) GTEST_SKIP() << "valgrind is not installed";
+  std::string log = testing::TempDir() + "korvanda-valgrind.log";
+  Scenario s;
+  s.input = LargestPaddedInput();
+  s.wrapper = {"valgrind", "--log-file=" + log};
+  Result r = RunProgram(s);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output_after, "1000020000\r\n50000 2\r\n3 1\r\n");
+  std::string report = e2e::ReadFile(log);
+  EXPECT_NE(
+      report.find("total heap usage: 0 allocs, 0 frees, 0 bytes allocated"),
+      std::string::npos)
+      << report;
+}
+
+// The positions take 200 KB; the rest is the program, the C library and
+// the measuring tool's own start.
+constexpr long PeakResidentBoundKib = 4096;
+
+// GNU time measures from its own small process: a child forked from this
+// test would carry the test's memory into the figure.
+TEST(Memory, LargestInputStaysWithinTheResidentBound) {
+  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "measured on Linux";
+  if (Sanitized()) GTEST_SKIP() << "sanitizers take their own memory";
+  if (!Have("/usr/bin/time")) GTEST_SKIP() << "GNU time is not installed";
+  std::string measure = testing::TempDir() + "korvanda-peak.txt";
+  Scenario s;
+  s.input = LargestPaddedInput();
+  s.wrapper = {"/usr/bin/time", "-f", "%M", "-o", measure};
+  Result r = RunProgram(s);
+  EXPECT_EQ(r.status, 0);
+  long peak_kib = std::atol(e2e::ReadFile(measure).c_str());
+  EXPECT_GT(peak_kib, 0);
+  EXPECT_LE(peak_kib, PeakResidentBoundKib);
+  RecordProperty("peak_resident_kib", std::to_string(peak_kib));
+}
+
+}  // namespace

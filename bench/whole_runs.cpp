@@ -1,0 +1,211 @@
+// Whole runs of the program against the floor program, on generated
+// inputs: wall time (median of alternating pairs), user-space
+// instructions per input byte (callgrind), peak resident memory (GNU
+// time). Prints a Markdown table.
+//
+//   korvanda_bench PROGRAM FLOOR [PAIRS]
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fixed-seed generator, so every run of the benchmark reads the same
+// bytes.
+struct Lcg {
+  unsigned long long state;
+  unsigned Next(unsigned bound) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<unsigned>((state >> 33) % bound);
+  }
+};
+
+// Rising positions up to about `top`, gaps varied.
+std::vector<long> Positions(int n, long top, Lcg& rng) {
+  std::vector<long> p;
+  long step = top / n;
+  for (int i = 1; i < n; ++i) {
+    p.push_back(static_cast<long>(i) * step -
+                static_cast<long>(rng.Next(static_cast<unsigned>(step / 2))));
+  }
+  return p;
+}
+
+std::string Join(int n, const std::vector<long>& positions,
+                 const std::function<std::string(long, int)>& token,
+                 const std::function<std::string(int)>& gap) {
+  std::string text = std::to_string(n);
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    text += gap(static_cast<int>(i)) + token(positions[i], static_cast<int>(i));
+  }
+  return text + "\r\n";
+}
+
+struct Input {
+  std::string name;
+  std::string bytes;
+};
+
+std::vector<Input> Inputs() {
+  Lcg rng{20261208};
+  auto decimal = [](long v, int) { return std::to_string(v); };
+  auto line_or_space = [](int i) {
+    return i % 10 == 9 ? std::string("\r\n") : " ";
+  };
+  auto long_blanks = [&rng](int) {
+    std::string run;
+    for (unsigned k = 0, len = 60 + rng.Next(60); k < len; ++k) {
+      run += " \t\r\n"[rng.Next(4)];
+    }
+    return run;
+  };
+  auto hexadecimal = [](long v, int i) {
+    char text[16];
+    std::snprintf(text, sizeof text,
+                  i % 3 == 0   ? "$%lX"
+                  : i % 3 == 1 ? "0x%lx"
+                               : "X%08lX",
+                  v);
+    return std::string(text);
+  };
+  std::vector<Input> inputs;
+  inputs.push_back({"N = 1", "1\r\n"});
+  inputs.push_back({"N = 1000", Join(1000, Positions(1000, 1000000, rng),
+                                     decimal, line_or_space)});
+  std::vector<long> spread = Positions(50000, 1000000000, rng);
+  inputs.push_back({"N = 50000, positions to 10^9",
+                    Join(50000, spread, decimal, line_or_space)});
+  inputs.push_back({"N = 50000, long blank runs",
+                    Join(50000, spread, decimal, long_blanks)});
+  inputs.push_back({"N = 50000, hexadecimal",
+                    Join(50000, spread, hexadecimal, line_or_space)});
+  return inputs;
+}
+
+double RunOnceMs(const std::string& program, const fs::path& folder) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", 1, 0);
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) !=
+      0) {
+    std::perror("posix_spawn");
+    std::exit(2);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  auto end = std::chrono::steady_clock::now();
+  posix_spawn_file_actions_destroy(&actions);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed in %s\n", program.c_str(), folder.c_str());
+    std::exit(2);
+  }
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+      out.append(chunk, got);
+    pclose(pipe);
+  }
+  return out;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Instructions the program executes in user space, from start-up to exit.
+long long Instructions(const std::string& program, const fs::path& folder) {
+  fs::path out = folder / "callgrind.out";
+  Capture("cd '" + folder.string() +
+          "' && valgrind --tool=callgrind --callgrind-out-file='" +
+          out.string() + "' '" + program + "' >/dev/null 2>&1");
+  std::istringstream lines(ReadAll(out));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("summary:", 0) == 0) return std::atoll(line.c_str() + 8);
+  }
+  return -1;
+}
+
+long PeakResidentKib(const std::string& program, const fs::path& folder) {
+  fs::path out = folder / "peak.txt";
+  Capture("cd '" + folder.string() + "' && /usr/bin/time -f %M -o '" +
+          out.string() + "' '" + program + "' >/dev/null 2>&1");
+  return std::atol(ReadAll(out).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s PROGRAM FLOOR [PAIRS]\n", argv[0]);
+    return 2;
+  }
+  const std::string program = fs::absolute(argv[1]).string();
+  const std::string floor = fs::absolute(argv[2]).string();
+  const int pairs = argc > 3 ? std::atoi(argv[3]) : 21;
+  fs::path folder = fs::temp_directory_path() /
+                    ("korvanda-bench-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+
+  std::printf(
+      "| input | bytes | program ms | floor ms | ratio to floor | instructions "
+      "per byte | peak memory KiB |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+  for (const Input& input : Inputs()) {
+    std::ofstream(folder / "korvanda.in", std::ios::binary) << input.bytes;
+    RunOnceMs(program, folder);  // warm the page cache
+    RunOnceMs(floor, folder);
+    std::vector<double> ours, theirs;
+    for (int i = 0; i < pairs; ++i) {
+      // Alternate which goes first, so drift falls on both alike.
+      if (i % 2 == 0) {
+        ours.push_back(RunOnceMs(program, folder));
+        theirs.push_back(RunOnceMs(floor, folder));
+      } else {
+        theirs.push_back(RunOnceMs(floor, folder));
+        ours.push_back(RunOnceMs(program, folder));
+      }
+    }
+    long long instructions = Instructions(program, folder);
+    std::printf("| %s | %zu | %.3f | %.3f | %.3f | %.2f | %ld |\n",
+                input.name.c_str(), input.bytes.size(), Median(ours),
+                Median(theirs), Median(ours) / Median(theirs),
+                static_cast<double>(instructions) /
+                    static_cast<double>(input.bytes.size()),
+                PeakResidentKib(program, folder));
+    std::fflush(stdout);
+  }
+  fs::remove_all(folder);
+  return 0;
+}

@@ -1,5 +1,6 @@
 // Whole runs of the program against the floor program, on generated
-// inputs: wall time (median of alternating pairs), user-space
+// inputs: wall time (the median over alternating pairs of the program's
+// time over the floor's, so slow drift of the machine cancels), user-space
 // instructions per input byte (callgrind), peak resident memory (GNU
 // time). Prints a Markdown table.
 //
@@ -186,7 +187,7 @@ int main(int argc, char** argv) {
     std::ofstream(folder / "korvanda.in", std::ios::binary) << input.bytes;
     RunOnceMs(program, folder);  // warm the page cache
     RunOnceMs(floor, folder);
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, ratios;
     for (int i = 0; i < pairs; ++i) {
       // Alternate which goes first, so drift falls on both alike.
       if (i % 2 == 0) {
@@ -196,11 +197,12 @@ int main(int argc, char** argv) {
         theirs.push_back(RunOnceMs(floor, folder));
         ours.push_back(RunOnceMs(program, folder));
       }
+      ratios.push_back(ours.back() / theirs.back());
     }
     long long instructions = Instructions(program, folder);
     std::printf("| %s | %zu | %.3f | %.3f | %.3f | %.2f | %ld |\n",
                 input.name.c_str(), input.bytes.size(), Median(ours),
-                Median(theirs), Median(ours) / Median(theirs),
+                Median(theirs), Median(ratios),
                 static_cast<double>(instructions) /
                     static_cast<double>(input.bytes.size()),
                 PeakResidentKib(program, folder));

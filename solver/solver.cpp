@@ -14,13 +14,17 @@ constinit std::int32_t SplitIndex = 0;
 
 std::int32_t Gap(std::int32_t i) { return Positions[i] - Positions[i - 1]; }
 
-// Only gaps 3..N-1 are candidates; the lowest index wins a tie.
+// Only gaps 3..N-1 are candidates; the lowest index wins a tie. The
+// narrowest width is found over all candidates first, a loop the compiler
+// can run several gaps at a time, and then the first gap of that width.
 std::int32_t NarrowestInnerGap(std::int32_t n) {
-  std::int32_t k = 3;
+  std::int32_t narrowest = Gap(3);
   for (std::int32_t i = 4; i <= n - 1; ++i) {
-    if (Gap(i) < Gap(k)) {
-      k = i;
-    }
+    narrowest = Gap(i) < narrowest ? Gap(i) : narrowest;
+  }
+  std::int32_t k = 3;
+  while (Gap(k) != narrowest) {
+    ++k;
   }
   return k;
 }
@@ -46,23 +50,23 @@ void RunSolver() {
     FailureStop(InvalidInputCode);
   }
 
+  const std::int32_t n = PointCount;
   Positions[1] = 0;
-  for (std::int32_t i = 2; i <= PointCount; ++i) {
-    Positions[i] = ReadInteger(StandardInput);
+  for (std::int32_t i = 2; i <= n; ++i) {
+    const std::int32_t position = ReadInteger(StandardInput);
+    Positions[i] = position;
     CheckIoStatus();
-    if (Positions[i] <= Positions[i - 1]) {
+    if (position <= Positions[i - 1]) {
       FailureStop(InvalidInputCode);
     }
   }
   // Only after every position has been read: a bad token later in the file
-  // takes precedence over an out-of-range one.
-  for (std::int32_t i = 1; i <= PointCount; ++i) {
-    if (Positions[i] > MaxPosition) {
-      FailureStop(InvalidInputCode);
-    }
+  // takes precedence over an out-of-range one. The positions rise
+  // strictly, so the last is the highest and speaks for them all.
+  if (Positions[n] > MaxPosition) {
+    FailureStop(InvalidInputCode);
   }
 
-  const std::int32_t n = PointCount;
   if (n <= 3) {
     WriteInteger(StandardOutput, 0);
     WriteLineEnd(StandardOutput);

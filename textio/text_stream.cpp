@@ -1,5 +1,8 @@
 #include "textio/text_stream.h"
 
+#include <bit>
+#include <cstring>
+
 namespace textio {
 
 constinit TextStream StandardInput{};
@@ -8,45 +11,42 @@ constinit std::uint32_t PendingIoStatus = 0;
 
 namespace {
 
-constexpr int EndOfData = -1;
 constexpr std::uint8_t EndOfDataByte = 26;
 constexpr std::uint8_t LastBlank = 32;
 constexpr int LongestIntegerText = 11;  // "-2147483648"
+// Bytes 0 to 32 but 26, which ends the data: one load tells a blank.
+constexpr struct BlankTable {
+  bool IsBlank[256];
+  constexpr BlankTable() : IsBlank() {
+    for (int b = 0; b <= LastBlank; ++b) {
+      IsBlank[b] = b != EndOfDataByte;
+    }
+  }
+} Blanks;
+
+// Always follows the data in an input buffer: neither a blank nor a digit,
+// so a scan stops at the end of the data without counting.
+constexpr std::uint8_t Sentinel = 0xFF;
 
 void Record(std::uint32_t status) { PendingIoStatus = status; }
 
-// Starts a fresh block; false when there is nothing to hand out.
-bool Refill(TextStream& stream) {
+// Starts a fresh block; false when there is nothing to hand out. Kept out
+// of line: the token scans around it run once per token, it once per block.
+[[gnu::noinline]] bool Refill(TextStream& stream) {
   stream.BufferPos = 0;
   stream.BufferEnd = 0;
   std::uint32_t got = 0;
-  if (!platform::ReadFile(stream.Handle, stream.Buffer, StreamBufferSize,
-                          got)) {
+  bool read =
+      platform::ReadFile(stream.Handle, stream.Buffer, StreamBufferSize, got);
+  if (!read) {
+    got = 0;
     Record(platform::LastError());
-    return false;
-  }
-  if (got == 0) {
+  } else if (got == 0) {
     stream.AtEnd = true;
-    return false;
   }
   stream.BufferEnd = static_cast<std::int32_t>(got);
-  return true;
-}
-
-int ReadByte(TextStream& stream) {
-  if (stream.AtEnd) {
-    return EndOfData;
-  }
-  if (stream.BufferPos == stream.BufferEnd && !Refill(stream)) {
-    return EndOfData;
-  }
-  std::uint8_t byte = stream.Buffer[stream.BufferPos];
-  if (byte == EndOfDataByte) {
-    stream.AtEnd = true;
-    return EndOfData;
-  }
-  ++stream.BufferPos;
-  return byte;
+  stream.Buffer[got] = Sentinel;
+  return got != 0;
 }
 
 void WriteBytes(TextStream& stream, const std::uint8_t* from, int count) {
@@ -81,6 +81,7 @@ void Open(TextStream& stream, StreamMode mode) {
     stream.Mode = StreamMode::Closed;
     Record(platform::LastError());
   }
+  stream.Buffer[0] = Sentinel;
 }
 
 int HexDigitValue(std::uint8_t c) {
@@ -137,6 +138,178 @@ bool ParseHexadecimal(const std::uint8_t* p, const std::uint8_t* end,
   return true;
 }
 
+// Moves to the first byte of the next token; false at the end of the data.
+bool SkipBlanks(TextStream& stream) {
+  for (;;) {
+    // Data ended by a byte 26 keeps that byte in the buffer and is met
+    // again below; only an empty buffer needs the flag.
+    if (stream.BufferPos == stream.BufferEnd &&
+        (stream.AtEnd || !Refill(stream))) {
+      return false;
+    }
+    const std::uint8_t* p = stream.Buffer + stream.BufferPos;
+    while (Blanks.IsBlank[*p]) {
+      ++p;
+    }
+    stream.BufferPos = static_cast<std::int32_t>(p - stream.Buffer);
+    if (stream.BufferPos < stream.BufferEnd) {
+      if (*p == EndOfDataByte) {
+        stream.AtEnd = true;
+        return false;
+      }
+      return true;
+    }
+  }
+}
+
+// Eight bytes at a time: the decimal digits of a whole token are found and
+// converted without a step per byte.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr std::uint64_t EachByte(std::uint8_t b) {
+  return 0x0101010101010101ULL * b;
+}
+
+std::uint64_t Load8(const std::uint8_t* p) {
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, sizeof bytes);
+  return bytes;
+}
+
+// How many of the eight bytes, from the first, are digits.
+int DigitRun(std::uint64_t bytes) {
+  const std::uint64_t high = EachByte(0xF0);
+  std::uint64_t not_digit = ((bytes & high) ^ EachByte('0')) |
+                            (((bytes + EachByte(6)) & high) ^ EachByte('0'));
+  return std::countr_zero(not_digit) / 8;
+}
+
+// The value of the first `count` (1..8) bytes, all digits: digit pairs,
+// then quads, then all eight, one multiplication a step.
+std::uint64_t DigitsValue(std::uint64_t bytes, int count) {
+  std::uint64_t v = (bytes & EachByte(0x0F)) << (8 * (8 - count));
+  v = (v * (10 * 256 + 1) >> 8) & 0x00FF00FF00FF00FFULL;
+  v = (v * (100 * 65536 + 1) >> 16) & 0x0000FFFF0000FFFFULL;
+  return v * (10000ULL << 32 | 1) >> 32;
+}
+
+// The run of decimal digits at `p`, when it holds 1 to 10 of them; 0
+// otherwise. Looks at most 11 bytes ahead.
+[[gnu::always_inline]] inline int DecimalRun(const std::uint8_t* p,
+                                             std::uint64_t& magnitude) {
+  std::uint64_t head = Load8(p);
+  int length = DigitRun(head);
+  if (length == 0) {
+    return 0;
+  }
+  magnitude = DigitsValue(head, length);
+  // Positions up to 10^9 have one or two digits more; longer runs are left
+  // to the general conversion.
+  if (length == 8) {
+    unsigned digit = p[8] - 0u - '0';
+    if (digit <= 9) {
+      magnitude = magnitude * 10 + digit;
+      length = 9;
+      digit = p[9] - 0u - '0';
+      if (digit <= 9) {
+        magnitude = magnitude * 10 + digit;
+        length = 10;
+        if (p[10] - 0u - '0' <= 9) {
+          return 0;
+        }
+      }
+    }
+  }
+  return length;
+}
+
+std::int32_t InRange(std::uint64_t magnitude) {
+  if (magnitude > 2147483647u) {
+    Record(InvalidNumberStatus);
+    return 0;
+  }
+  return static_cast<std::int32_t>(magnitude);
+}
+
+// The common token: digits ending in a blank inside this block. Anything
+// else (a sign, a prefix, a run that reaches the sentinel and so may go on
+// in the next block) is left whole for ReadTokenAcrossBlocks.
+bool ReadDigitsInBlock(TextStream& stream, std::int32_t& value) {
+  const std::uint8_t* p = stream.Buffer + stream.BufferPos;
+  std::uint64_t magnitude = 0;
+  int length = DecimalRun(p, magnitude);
+  if (length == 0 || p[length] > LastBlank) {
+    return false;
+  }
+  stream.BufferPos += length;
+  value = InRange(magnitude);
+  return true;
+}
+
+// How many of the eight bytes, from the first, are not blanks.
+int NonBlankRun(std::uint64_t bytes) {
+  // Per byte, without carries between bytes: the high bit of the sum is
+  // set when the low seven bits exceed 32; a set high bit of the byte
+  // itself (128..255) also counts as not blank.
+  std::uint64_t over = (bytes & EachByte(0x7F)) + EachByte(0x7F - LastBlank);
+  std::uint64_t not_blank = (over | bytes) & EachByte(0x80);
+  return std::countr_zero(~not_blank & EachByte(0x80)) / 8;
+}
+
+// Any token, gathered eight bytes at a time from as many blocks as it
+// spans. It ends at a blank, which stays in the stream, at the end of the
+// data, or after its 32nd byte, without looking at the next.
+[[gnu::noinline]] std::int32_t ReadTokenAcrossBlocks(TextStream& stream) {
+  std::uint8_t token[MaxTokenLength + ScanSlack];
+  int length = 0;
+  for (;;) {
+    int pos = stream.BufferPos;
+    const int end = stream.BufferEnd;
+    int take;
+    do {
+      std::uint64_t bytes = Load8(stream.Buffer + pos);
+      std::memcpy(token + length, &bytes, sizeof bytes);
+      take = NonBlankRun(bytes);
+      take = take < end - pos ? take : end - pos;
+      take = take < MaxTokenLength - length ? take : MaxTokenLength - length;
+      pos += take;
+      length += take;
+    } while (take == 8);
+    stream.BufferPos = pos;
+    if (length == MaxTokenLength || pos < end || stream.AtEnd ||
+        !Refill(stream)) {
+      break;
+    }
+  }
+  std::memset(token + length, Sentinel, ScanSlack);
+  std::uint64_t magnitude = 0;
+  if (length > 0 && DecimalRun(token, magnitude) == length) {
+    return InRange(magnitude);
+  }
+  std::int32_t value = 0;
+  if (!ParseInteger(token, length, value)) {
+    Record(InvalidNumberStatus);
+  }
+  return value;
+}
+
+// Everything but the common token: the end of a block or of the data, and
+// tokens that span blocks or are not plain digits.
+[[gnu::noinline]] std::int32_t ReadIntegerSlowly(TextStream& stream) {
+  const std::uint8_t here = stream.Buffer[stream.BufferPos];
+  if (stream.BufferPos == stream.BufferEnd || here == EndOfDataByte) {
+    if (!SkipBlanks(stream)) {
+      return 0;
+    }
+    // A fresh block: its first token is most likely plain digits.
+    std::int32_t value;
+    if (ReadDigitsInBlock(stream, value)) {
+      return value;
+    }
+  }
+  return ReadTokenAcrossBlocks(stream);
+}
+
 }  // namespace
 
 bool ParseInteger(const std::uint8_t* token, int length, std::int32_t& value) {
@@ -175,32 +348,21 @@ void OpenForReading(TextStream& stream) { Open(stream, StreamMode::Input); }
 void OpenForWriting(TextStream& stream) { Open(stream, StreamMode::Output); }
 
 std::int32_t ReadInteger(TextStream& stream) {
-  int c = ReadByte(stream);
-  while (c != EndOfData && c <= LastBlank) {
-    c = ReadByte(stream);
+  // The sentinel stops this scan at the end of the data, so the common
+  // token, plain digits after a blank or two inside the block, costs no
+  // test of the block's end.
+  const std::uint8_t* p = stream.Buffer + stream.BufferPos;
+  while (Blanks.IsBlank[*p]) {
+    ++p;
   }
-  if (c == EndOfData) {
-    return 0;
+  std::uint64_t magnitude = 0;
+  int length = DecimalRun(p, magnitude);
+  if (length == 0 || p[length] > LastBlank) {
+    stream.BufferPos = static_cast<std::int32_t>(p - stream.Buffer);
+    return ReadIntegerSlowly(stream);
   }
-  std::uint8_t token[MaxTokenLength];
-  int length = 0;
-  token[length++] = static_cast<std::uint8_t>(c);
-  while (length < MaxTokenLength) {
-    c = ReadByte(stream);
-    if (c == EndOfData) {
-      break;
-    }
-    if (c <= LastBlank) {
-      --stream.BufferPos;  // the blank stays for the next read
-      break;
-    }
-    token[length++] = static_cast<std::uint8_t>(c);
-  }
-  std::int32_t value = 0;
-  if (!ParseInteger(token, length, value)) {
-    Record(InvalidNumberStatus);
-  }
-  return value;
+  stream.BufferPos = static_cast<std::int32_t>(p + length - stream.Buffer);
+  return InRange(magnitude);
 }
 
 void WriteInteger(TextStream& stream, std::int32_t value) {

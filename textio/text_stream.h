@@ -13,6 +13,9 @@ inline constexpr int StreamBufferSize = 128;
 inline constexpr int MaxTokenLength = 32;
 inline constexpr int MaxFileNameLength = 259;
 inline constexpr std::uint32_t InvalidNumberStatus = 106;
+// Bytes past the data that a token scan may look at: reads still fill at
+// most StreamBufferSize bytes.
+inline constexpr int ScanSlack = 16;
 
 enum class StreamMode : std::uint8_t { Closed, Input, Output };
 
@@ -25,7 +28,7 @@ struct TextStream {
   std::int32_t BufferPos;
   // Reading: valid bytes in Buffer.
   std::int32_t BufferEnd;
-  std::uint8_t Buffer[StreamBufferSize];
+  std::uint8_t Buffer[StreamBufferSize + ScanSlack];
 };
 
 extern TextStream StandardInput;

@@ -152,6 +152,43 @@ TEST(TokenSequence, ShortPlatformReadsChangeNothing) {
   EXPECT_EQ(PendingIoStatus, 0u);
 }
 
+// Every token form placed across each point of a block boundary, with the
+// blocks the platform hands over either full or short.
+TEST(TokenSequence, TokensAcrossBlockBoundaries) {
+  const TokenCase forms[] = {
+      {"9", 9, 0},
+      {"123456789", 123456789, 0},
+      {"2147483647", 2147483647, 0},
+      {"2147483648", 0, Invalid},
+      {"00000000000000000000000000000012", 12, 0},
+      {"-17", -17, 0},
+      {"$1F", 31, 0},
+      {"12a", 0, Invalid},
+  };
+  for (std::uint32_t limit : {0u, 7u}) {
+    for (const TokenCase& form : forms) {
+      for (int start = 96; start <= 130; ++start) {
+        std::string data(static_cast<std::size_t>(start), ' ');
+        data += form.token + "\r\n" + form.token + "\x1A" + "5";
+        OpenInput(data);
+        fake::LimitReadsTo(limit);
+        for (int copy = 0; copy < 2; ++copy) {
+          textio::PendingIoStatus = 0;
+          std::int32_t value = textio::ReadInteger(StandardInput);
+          ASSERT_EQ(PendingIoStatus, form.status)
+              << form.token << " at " << start << ", copy " << copy;
+          if (form.status == 0) {
+            ASSERT_EQ(value, form.value) << form.token << " at " << start;
+          }
+        }
+        textio::PendingIoStatus = 0;
+        EXPECT_EQ(textio::ReadInteger(StandardInput), 0);
+        EXPECT_EQ(PendingIoStatus, 0u);
+      }
+    }
+  }
+}
+
 TEST(TokenSequence, AfterTheEndNoFurtherPlatformRead) {
   for (const std::string data : {"", "  \n", "4 \x1A 5"}) {
     OpenInput(data);

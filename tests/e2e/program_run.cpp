@@ -30,15 +30,20 @@ struct Target {
   std::string launcher;
   std::string wine_prefix;
   std::string hold_helper;
+  std::string no_stdout_helper;
   std::string objdump;
 };
 
 const Target& CurrentTarget() {
   static const Target target =
       Env("KORVANDA_E2E_TARGET", "") == "windows"
-          ? Target{KORVANDA_WINDOWS_PROGRAM, KORVANDA_WINE, KORVANDA_WINEPREFIX,
-                   KORVANDA_WINDOWS_HOLD_HELPER, "x86_64-w64-mingw32-objdump"}
-          : Target{KORVANDA_PROGRAM, "", "", "", "objdump"};
+          ? Target{KORVANDA_WINDOWS_PROGRAM,
+                   KORVANDA_WINE,
+                   KORVANDA_WINEPREFIX,
+                   KORVANDA_WINDOWS_HOLD_HELPER,
+                   KORVANDA_WINDOWS_NO_STDOUT_HELPER,
+                   "x86_64-w64-mingw32-objdump"}
+          : Target{KORVANDA_PROGRAM, "", "", "", "", "objdump"};
   return target;
 }
 
@@ -151,6 +156,9 @@ void Release(const Holder& holder) {
 }
 
 CommandLine ProgramCommand(const Scenario& setup) {
+  if (setup.no_standard_output_handle) {
+    return CommandLine(Launched({NoStandardOutputHelperPath(), ProgramPath()}));
+  }
   if (setup.wrapper.empty()) {
     return CommandLine(Launched({ProgramPath()}));
   }
@@ -165,6 +173,10 @@ CommandLine ProgramCommand(const Scenario& setup) {
 const std::string& ProgramPath() { return CurrentTarget().program; }
 
 const std::string& HoldHelperPath() { return CurrentTarget().hold_helper; }
+
+const std::string& NoStandardOutputHelperPath() {
+  return CurrentTarget().no_stdout_helper;
+}
 
 const std::string& ObjdumpCommand() { return CurrentTarget().objdump; }
 
@@ -235,6 +247,14 @@ Result RunProgram(const Scenario& setup) {
   result.exited = WIFEXITED(wait_status);
   result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
   result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  if (setup.no_standard_output_handle) {
+    // The helper prints the program's exit code; the program itself had
+    // nowhere to write.
+    result.status = result.exited && result.status == 0
+                        ? std::atoi(result.standard_output.c_str())
+                        : -1;
+    result.standard_output.clear();
+  }
   result.input_after = ContentsOf(in);
   result.output_after = ContentsOf(out);
   fs::remove_all(folder);

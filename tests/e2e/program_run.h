@@ -21,6 +21,8 @@ struct Scenario {
   long file_size_limit_bytes = -1;
   // Another process holds "korvanda.in" open without sharing it.
   bool input_held_unshared = false;
+  // The Windows program starts with no standard output handle at all.
+  bool no_standard_output_handle = false;
   // Runs the program under this command, e.g. strace with a fault; it
   // starts in the scratch folder.
   std::vector<std::string> wrapper;
@@ -43,6 +45,8 @@ const std::string& ProgramPath();
 bool RunsWindowsProgram();
 // The Windows helper that holds a file open; empty when not built.
 const std::string& HoldHelperPath();
+// The Windows helper that starts a program without standard handles.
+const std::string& NoStandardOutputHelperPath();
 // Disassembles the program under test.
 const std::string& ObjdumpCommand();
 

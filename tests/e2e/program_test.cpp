@@ -189,6 +189,29 @@ TEST(HostileStart, StandardDescriptorsClosed) {
   }
 }
 
+TEST(HostileStart, NoStandardOutputHandle) {
+  if (!e2e::RunsWindowsProgram()) GTEST_SKIP() << "a Windows process state";
+  struct Case {
+    const char* what;
+    std::optional<std::string> input;
+    int status;
+    std::optional<std::string> out;
+  } cases[] = {
+      {"complete run", "4 1 3 4", 0, "6\r\n4 2\r\n3 1\r\n"},
+      {"invalid input", "4 1 3 3", 239, ""},
+      {"missing input", std::nullopt, 2, Earlier},
+  };
+  for (const Case& c : cases) {
+    Scenario s;
+    s.input = c.input;
+    s.earlier_output = Earlier;
+    s.no_standard_output_handle = true;
+    Result r = RunProgram(s);
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.output_after, c.out) << c.what;
+  }
+}
+
 TEST(HostileStart, StandardOutputReaderGone) {
   if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "a POSIX signal";
   Scenario s = WithInput("2 0");

@@ -28,21 +28,10 @@ else
 fi
 cmake --preset release "${windows_args[@]}" >/dev/null
 cmake --build --preset release
-ctest --preset release -j2
+ctest --preset release
 
 echo "== sanitizers"
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize
-ctest --preset sanitize -j2
+cmake --workflow --preset sanitize
 
 echo "== fuzzing, ${fuzz_seconds}s a target"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
-for target in read_integer program; do
-  found=$(mktemp -d)
-  "$root/build/fuzz/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" \
-    -print_final_stats=1 -artifact_prefix="$root/build/fuzz/" \
-    "$found" "$root/fuzz/corpus/$target" 2>&1 | tail -n 12
-  rm -rf "$found"
-  echo "fuzz target ${target}_fuzz: no failure in ${fuzz_seconds}s"
-done
+"$root/scripts/fuzz.sh" "$fuzz_seconds"

@@ -84,18 +84,20 @@ void Open(TextStream& stream, StreamMode mode) {
   stream.Buffer[0] = Sentinel;
 }
 
-int HexDigitValue(std::uint8_t c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
+// The value of each byte as a hexadecimal digit, or -1.
+constexpr struct HexDigitTable {
+  std::int8_t Value[256];
+  constexpr HexDigitTable() : Value() {
+    for (int b = 0; b < 256; ++b) {
+      Value[b] = b >= '0' && b <= '9'   ? static_cast<std::int8_t>(b - '0')
+                 : b >= 'A' && b <= 'F' ? static_cast<std::int8_t>(b - 'A' + 10)
+                 : b >= 'a' && b <= 'f' ? static_cast<std::int8_t>(b - 'a' + 10)
+                                        : -1;
+    }
   }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
+} HexDigits;
+
+int HexDigitValue(std::uint8_t c) { return HexDigits.Value[c]; }
 
 bool ParseDecimal(const std::uint8_t* p, const std::uint8_t* end, bool negative,
                   std::int32_t& value) {
@@ -307,7 +309,23 @@ int NonBlankRun(std::uint64_t bytes) {
       return value;
     }
   }
-  return ReadTokenAcrossBlocks(stream);
+  // Any other token that ends inside this block is read where it stands.
+  const std::uint8_t* p = stream.Buffer + stream.BufferPos;
+  const int left = stream.BufferEnd - stream.BufferPos;
+  const int limit = left < MaxTokenLength ? left : MaxTokenLength;
+  int length = 0;
+  while (length < limit && p[length] > LastBlank) {
+    ++length;
+  }
+  if (length == left && length < MaxTokenLength) {
+    return ReadTokenAcrossBlocks(stream);
+  }
+  stream.BufferPos += length;
+  std::int32_t value = 0;
+  if (!ParseInteger(p, length, value)) {
+    Record(InvalidNumberStatus);
+  }
+  return value;
 }
 
 }  // namespace

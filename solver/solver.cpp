@@ -15,14 +15,27 @@ constinit std::int32_t SplitIndex = 0;
 std::int32_t Gap(std::int32_t i) { return Positions[i] - Positions[i - 1]; }
 
 // Only gaps 3..N-1 are candidates; the lowest index wins a tie. The
-// narrowest width is found over all candidates first, a loop the compiler
-// can run several gaps at a time, and then the first gap of that width.
+// candidates are taken a block at a time: the narrowest width of each
+// block in a loop the compiler runs several gaps at a time, and only the
+// first block holding the narrowest of all is searched for its index.
 std::int32_t NarrowestInnerGap(std::int32_t n) {
+  constexpr std::int32_t BlockLength = 64;
+  const std::int32_t last = n - 1;
   std::int32_t narrowest = Gap(3);
-  for (std::int32_t i = 4; i <= n - 1; ++i) {
-    narrowest = Gap(i) < narrowest ? Gap(i) : narrowest;
+  std::int32_t first_block = 3;
+  for (std::int32_t block = 3; block <= last; block += BlockLength) {
+    const std::int32_t end =
+        last - block < BlockLength ? last + 1 : block + BlockLength;
+    std::int32_t block_narrowest = Gap(block);
+    for (std::int32_t i = block + 1; i < end; ++i) {
+      block_narrowest = Gap(i) < block_narrowest ? Gap(i) : block_narrowest;
+    }
+    if (block_narrowest < narrowest) {
+      narrowest = block_narrowest;
+      first_block = block;
+    }
   }
-  std::int32_t k = 3;
+  std::int32_t k = first_block;
   while (Gap(k) != narrowest) {
     ++k;
   }

@@ -14,16 +14,6 @@ namespace {
 constexpr std::uint8_t EndOfDataByte = 26;
 constexpr std::uint8_t LastBlank = 32;
 constexpr int LongestIntegerText = 11;  // "-2147483648"
-// Bytes 0 to 32 but 26, which ends the data: one load tells a blank.
-constexpr struct BlankTable {
-  bool IsBlank[256];
-  constexpr BlankTable() : IsBlank() {
-    for (int b = 0; b <= LastBlank; ++b) {
-      IsBlank[b] = b != EndOfDataByte;
-    }
-  }
-} Blanks;
-
 // Always follows the data in an input buffer: neither a blank nor a digit,
 // so a scan stops at the end of the data without counting.
 constexpr std::uint8_t Sentinel = 0xFF;
@@ -150,7 +140,7 @@ bool SkipBlanks(TextStream& stream) {
       return false;
     }
     const std::uint8_t* p = stream.Buffer + stream.BufferPos;
-    while (Blanks.IsBlank[*p]) {
+    while (*p <= LastBlank && *p != EndOfDataByte) {
       ++p;
     }
     stream.BufferPos = static_cast<std::int32_t>(p - stream.Buffer);
@@ -309,8 +299,12 @@ int NonBlankRun(std::uint64_t bytes) {
       return value;
     }
   }
-  // Any other token that ends inside this block is read where it stands.
+  // A token led by a digit got here by reaching the block's end; any other
+  // (a sign, a prefix) that ends inside this block is read where it stands.
   const std::uint8_t* p = stream.Buffer + stream.BufferPos;
+  if (*p - 0u - '0' <= 9) {
+    return ReadTokenAcrossBlocks(stream);
+  }
   const int left = stream.BufferEnd - stream.BufferPos;
   const int limit = left < MaxTokenLength ? left : MaxTokenLength;
   int length = 0;
@@ -370,7 +364,7 @@ std::int32_t ReadInteger(TextStream& stream) {
   // token, plain digits after a blank or two inside the block, costs no
   // test of the block's end.
   const std::uint8_t* p = stream.Buffer + stream.BufferPos;
-  while (Blanks.IsBlank[*p]) {
+  while (*p <= LastBlank && *p != EndOfDataByte) {
     ++p;
   }
   std::uint64_t magnitude = 0;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "harness.h"
 
@@ -76,6 +78,45 @@ TEST(Answers, MostPointsWithNarrowestGapInTheMiddle) {
   harness::Outcome o = harness::RunProgram(input);
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, std::to_string(last + 1) + "\r\n50000 25000\r\n25001 1\r\n");
+}
+
+// Gaps of 10 everywhere but at the listed indices, which are 1 wide: the
+// first of them inside 3..N-1 must win, wherever it lies.
+TEST(Answers, NarrowestGapAcrossTheSearchBlocks) {
+  struct Case {
+    int n;
+    std::vector<int> narrow;
+    int k;
+  } cases[] = {
+      {200, {130, 70}, 70},
+      {200, {66, 67, 130}, 66},
+      {200, {2, 199, 200}, 199},
+      {200, {2, 200}, 3},
+      {67, {66}, 66},
+      {68, {67, 4}, 4},
+      {5000, {4999, 4998}, 4998},
+      {131, {130, 3}, 3},
+      {4, {2, 4}, 3},
+  };
+  for (const Case& c : cases) {
+    harness::ResetProcess();
+    std::string input = std::to_string(c.n);
+    int position = 0;
+    for (int i = 2; i <= c.n; ++i) {
+      bool narrow =
+          std::find(c.narrow.begin(), c.narrow.end(), i) != c.narrow.end();
+      position += narrow ? 1 : 10;
+      input += " " + std::to_string(position);
+    }
+    int gap_k =
+        std::find(c.narrow.begin(), c.narrow.end(), c.k) != c.narrow.end() ? 1
+                                                                           : 10;
+    harness::Outcome o = harness::RunProgram(input);
+    EXPECT_EQ(o.out, std::to_string(position + gap_k) + "\r\n" +
+                         std::to_string(c.n) + " " + std::to_string(c.k - 1) +
+                         "\r\n" + std::to_string(c.k) + " 1\r\n")
+        << "n " << c.n << ", expected k " << c.k;
+  }
 }
 
 struct StopCase {

@@ -147,21 +147,30 @@ std::string LargestPaddedInput() {
   return text + "\r\n";
 }
 
-// A sanitized build allocates for its own bookkeeping; these measure the
-// program as shipped.
-bool Sanitized() { return KORVANDA_SANITIZED; }
+// Why the shipped program's memory cannot be measured here, or null. A
+// sanitized build allocates and maps memory for its own bookkeeping.
+const char* WhyNotMeasurable(const char* tool) {
+  if (e2e::RunsWindowsProgram()) return "measured on the Linux program";
+  if (KORVANDA_SANITIZED) return "sanitizers take memory of their own";
+  if (!Have(tool)) return "the measuring tool is not installed";
+  return nullptr;
+}
 
-TEST(Memory, LargestInputMakesNoHeapAllocation) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "valgrind runs Linux programs";
-  if (Sanitized()) GTEST_SKIP() << "sanitizers allocate";
-  if (!Have("valgrind")) GTEST_SKIP() << "valgrind is not installed";
-  std::string log = testing::TempDir() + "korvanda-valgrind.log";
+// The largest valid input under a measuring tool, which must not change
+// the answer.
+void RunLargestUnder(std::vector<std::string> tool) {
   Scenario s;
   s.input = LargestPaddedInput();
-  s.wrapper = {"valgrind", "--log-file=" + log};
+  s.wrapper = std::move(tool);
   Result r = RunProgram(s);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output_after, "1000020000\r\n50000 2\r\n3 1\r\n");
+}
+
+TEST(Memory, LargestInputMakesNoHeapAllocation) {
+  if (const char* why = WhyNotMeasurable("valgrind")) GTEST_SKIP() << why;
+  std::string log = testing::TempDir() + "korvanda-valgrind.log";
+  RunLargestUnder({"valgrind", "--log-file=" + log});
   std::string report = e2e::ReadFile(log);
   EXPECT_NE(
       report.find("total heap usage: 0 allocs, 0 frees, 0 bytes allocated"),
@@ -176,15 +185,9 @@ constexpr long PeakResidentBoundKib = 4096;
 // GNU time measures from its own small process: a child forked from this
 // test would carry the test's memory into the figure.
 TEST(Memory, LargestInputStaysWithinTheResidentBound) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "measured on Linux";
-  if (Sanitized()) GTEST_SKIP() << "sanitizers take their own memory";
-  if (!Have("/usr/bin/time")) GTEST_SKIP() << "GNU time is not installed";
+  if (const char* why = WhyNotMeasurable("/usr/bin/time")) GTEST_SKIP() << why;
   std::string measure = testing::TempDir() + "korvanda-peak.txt";
-  Scenario s;
-  s.input = LargestPaddedInput();
-  s.wrapper = {"/usr/bin/time", "-f", "%M", "-o", measure};
-  Result r = RunProgram(s);
-  EXPECT_EQ(r.status, 0);
+  RunLargestUnder({"/usr/bin/time", "-f", "%M", "-o", measure});
   long peak_kib = std::atol(e2e::ReadFile(measure).c_str());
   EXPECT_GT(peak_kib, 0);
   EXPECT_LE(peak_kib, PeakResidentBoundKib);

@@ -8,18 +8,14 @@
 #include <vector>
 
 #include "harness.h"
+#include "program_cases.h"
 
 namespace {
 
 using fake::Call;
 
-struct AnswerCase {
-  const char* name;
-  std::string input;
-  std::string out;
-};
-
-void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+using testutil::AnswerCase;
+using testutil::StopCase;
 
 class Answers : public testing::TestWithParam<AnswerCase> {};
 
@@ -34,37 +30,6 @@ TEST_P(Answers, CompleteRunWritesTheAnswerAndNothingElse) {
   EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
   EXPECT_EQ(fake::Misuses(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Solver, Answers,
-    testing::Values(
-        AnswerCase{"Example", "5 2 5 6 10", "11\r\n5 3\r\n4 1\r\n"},
-        AnswerCase{"OnePoint", "1", "0\r\n"},
-        AnswerCase{"OnePointIgnoresTheRest", "1 junk", "0\r\n"},
-        AnswerCase{"TwoPoints", "2 7", "0\r\n"},
-        AnswerCase{"ThreePoints", "3\r\n1\r\n1000000000\r\n", "0\r\n"},
-        AnswerCase{"FourPoints", "4 1 3 4", "6\r\n4 2\r\n3 1\r\n"},
-        AnswerCase{"LargestAnswer", "4 1 999999999 1000000000",
-                   "1999999998\r\n4 2\r\n3 1\r\n"},
-        AnswerCase{"TieGoesToLowestIndex", "6 10 12 14 16 30",
-                   "32\r\n6 2\r\n3 1\r\n"},
-        AnswerCase{"OuterGapsNeverCount", "6 1 10 20 30 31",
-                   "40\r\n6 2\r\n3 1\r\n"},
-        AnswerCase{"NarrowestLate", "7 10 20 30 40 41 100",
-                   "101\r\n7 5\r\n6 1\r\n"},
-        AnswerCase{"Hexadecimal", "$5 $2 x5 0X6 0xA", "11\r\n5 3\r\n4 1\r\n"},
-        AnswerCase{"ExtraInvalidTokensIgnored", "4 1 3 4 ??? 12a",
-                   "6\r\n4 2\r\n3 1\r\n"},
-        AnswerCase{"EndByteAfterData",
-                   "4 1 3 4\x1A"
-                   "garbage",
-                   "6\r\n4 2\r\n3 1\r\n"},
-        AnswerCase{"PaddedWithNulsAndTabs",
-                   std::string("4\0\t1\0\0 3\n\n4", 12),
-                   "6\r\n4 2\r\n3 1\r\n"}),
-    [](const testing::TestParamInfo<AnswerCase>& info) {
-      return info.param.name;
-    });
 
 TEST(Answers, MostPointsWithNarrowestGapInTheMiddle) {
   harness::ResetProcess();
@@ -82,6 +47,10 @@ TEST(Answers, MostPointsWithNarrowestGapInTheMiddle) {
 
 // Gaps of 10 everywhere but at the listed indices, which are 1 wide: the
 // first of them inside 3..N-1 must win, wherever it lies.
+INSTANTIATE_TEST_SUITE_P(Solver, Answers,
+                         testing::ValuesIn(testutil::AnswerCases()),
+                         testutil::CaseName());
+
 TEST(Answers, NarrowestGapAcrossTheSearchBlocks) {
   struct Case {
     int n;
@@ -119,54 +88,25 @@ TEST(Answers, NarrowestGapAcrossTheSearchBlocks) {
   }
 }
 
-struct StopCase {
-  const char* name;
-  std::string input;
-  int status;
-};
-
-void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
-
 class Stops : public testing::TestWithParam<StopCase> {};
 
 TEST_P(Stops, InvalidInputStopsWithEmptyOutputFile) {
   harness::ResetProcess();
   fake::PutFile("korvanda.out", "left by an earlier run");
   harness::Outcome o = harness::RunProgram(GetParam().input);
-  EXPECT_EQ(o.status, GetParam().status);
+  EXPECT_EQ(o.status, GetParam().code);
   harness::Report r = harness::ParseReport(o.standard_output);
   EXPECT_TRUE(r.well_formed);
-  EXPECT_EQ(r.code, GetParam().status);
+  EXPECT_EQ(r.code, GetParam().code);
   EXPECT_TRUE(o.out_exists);
   EXPECT_EQ(o.out, "");
   EXPECT_FALSE(fake::FileIsOpen("korvanda.in"));
   EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Solver, Stops,
-    testing::Values(StopCase{"Empty", "", 239},
-                    StopCase{"BlanksOnly", " \r\n", 239},
-                    StopCase{"ZeroPoints", "0", 239},
-                    StopCase{"NegativeCount", "-4 1 2 3", 239},
-                    StopCase{"TooManyPoints", "50001 1 2 3", 239},
-                    StopCase{"CountNotANumber", "five 1 2", 106},
-                    StopCase{"FirstPositionZero", "3 0 5", 239},
-                    StopCase{"EqualNeighbours", "4 1 5 5", 239},
-                    StopCase{"Falling", "4 1 5 3", 239},
-                    StopCase{"MissingPosition", "4 1 2", 239},
-                    StopCase{"InvalidPosition", "4 1 2 1.5", 106},
-                    StopCase{"OutOfRange", "3 1 1000000001", 239},
-                    StopCase{"OutOfRangeThenInvalid",
-                             "4 1000000001 1000000002 z", 106},
-                    StopCase{"OutOfRangeThenFalling", "4 1000000001 5 6", 239},
-                    StopCase{"ByteOrderMark",
-                             "\xEF\xBB\xBF"
-                             "4 1 3 4",
-                             106}),
-    [](const testing::TestParamInfo<StopCase>& info) {
-      return info.param.name;
-    });
+INSTANTIATE_TEST_SUITE_P(Solver, Stops,
+                         testing::ValuesIn(testutil::InvalidInputCases()),
+                         testutil::CaseName());
 
 // Platform failures at each step, the code they give and what the output
 // file holds afterwards.

@@ -4,6 +4,7 @@
 // which one it got.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -35,6 +36,10 @@ std::uint32_t LastError();
 
 // Writes to the process's standard output; any failure goes unnoticed.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
+
+// A hint that the range is about to be written through: the platform may
+// make all its pages ready at once rather than one fault at a time.
+void PrepareToWrite(void* start, std::size_t bytes);
 
 // Puts the process in a state where every end goes through EndProcess.
 void PrepareProcess();

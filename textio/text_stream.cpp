@@ -225,7 +225,7 @@ std::int32_t InRange(std::uint64_t magnitude) {
 
 // The common token: digits ending in a blank inside this block. Anything
 // else (a sign, a prefix, a run that reaches the sentinel and so may go on
-// in the next block) is left whole for ReadTokenAcrossBlocks.
+// in the next block) is left unread for the general paths.
 bool ReadDigitsInBlock(TextStream& stream, std::int32_t& value) {
   const std::uint8_t* p = stream.Buffer + stream.BufferPos;
   std::uint64_t magnitude = 0;

@@ -206,6 +206,8 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   }
 }
 
+void PrepareToWrite(void*, std::size_t) {}
+
 void PrepareProcess() {}
 
 void EndProcess(std::int32_t status) {

@@ -212,6 +212,19 @@ TEST(FailureSites, OneValuePerPlaceSteadyAcrossPassesAndRuns) {
   EXPECT_EQ(all.size(), sites.size()) << "two places share a site";
 }
 
+// Address-space randomisation loads the program somewhere else on every
+// run; with it turned off the program sits at one fixed address. The site
+// must not tell the two apart.
+TEST(FailureSites, SameWhereverTheProgramIsLoaded) {
+  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "setarch runs Linux programs";
+  Scenario randomised = WithInput("?");
+  Scenario fixed = randomised;
+  fixed.wrapper = {"setarch", "-R", "--"};
+  std::uint32_t site = SiteOf(randomised, 106);
+  EXPECT_EQ(SiteOf(fixed, 106), site);
+  EXPECT_EQ(SiteOf(randomised, 106), site);
+}
+
 // The checks after the answer is written cannot fail in a real run, so
 // their sites are shown distinct by the calls in the optimised program:
 // one call instruction per place in the body, none merged or duplicated.

@@ -52,7 +52,7 @@ bool Fails(Call call, const std::string& file) {
       failed = true;
     }
   }
-  calls.push_back({call, file, failed});
+  calls.push_back({call, file});
   return failed;
 }
 

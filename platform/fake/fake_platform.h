@@ -31,7 +31,6 @@ void LimitReadsTo(std::uint32_t bytes);
 struct CallRecord {
   Call call;
   std::string file;
-  bool failed;
 };
 const std::vector<CallRecord>& Calls();
 int CountCalls(Call call, const std::string& file = "");

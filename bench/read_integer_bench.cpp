@@ -29,11 +29,11 @@ void ReadAll(benchmark::State& state, const char* shape) {
   for (auto _ : state) {
     harness::ResetProcess();
     fake::PutFile("in", data);
-    textio::BindStream(textio::StandardInput, "in");
-    textio::OpenForReading(textio::StandardInput);
+    textio::BindStream(textio::InputFile, "in");
+    textio::OpenForReading(textio::InputFile);
     std::int64_t sum = 0;
     for (int i = 0; i < 50000; ++i) {
-      sum += textio::ReadInteger(textio::StandardInput);
+      sum += textio::ReadInteger(textio::InputFile);
     }
     benchmark::DoNotOptimize(sum);
   }

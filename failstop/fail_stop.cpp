@@ -45,39 +45,36 @@ void FillReport() {
   } while (u != 0);
 }
 
-[[noreturn]] void Stop(std::int32_t code, const void* return_address) {
-  FailureSite = platform::CodeSite(return_address);
-  ProcessExitStatus = code;
-  EndProgram();
+// The report's value for a place (see stop_site.h).
+std::uint32_t SiteValue(StopSite site) {
+  constexpr std::uintptr_t FixedImageBase = 0x00400000;
+  auto offset = reinterpret_cast<std::uintptr_t>(site) -
+                reinterpret_cast<std::uintptr_t>(platform::ImageStart());
+  return static_cast<std::uint32_t>(offset + FixedImageBase);
 }
 
 }  // namespace
 
-void CheckIoStatus() {
-  std::uint32_t status = textio::PendingIoStatus;
-  if (status == 0) {
-    return;
-  }
-  auto code = static_cast<std::int32_t>(status & 255);
-  Stop(code != 0 ? code : MaskedFailureCode, __builtin_return_address(0));
+void StopForIoStatus(StopSite site) {
+  auto code = static_cast<std::int32_t>(textio::PendingIoStatus & 255);
+  FailureStop(code != 0 ? code : MaskedFailureCode, site);
 }
 
-void FailureStop(std::int32_t code) { Stop(code, __builtin_return_address(0)); }
+void FailureStop(std::int32_t code, StopSite site) {
+  FailureSite = SiteValue(site);
+  ProcessExitStatus = code;
+  EndProgram();
+}
 
 void EndProgram() {
-  using textio::StandardOutput;
   if (FailureSite != 0) {
     FillReport();
-    if (StandardOutput.Mode == textio::StreamMode::Output &&
-        StandardOutput.BufferPos >= 1) {
-      (void)textio::WritePending(StandardOutput);
-    }
+    textio::SaveOutputBeforeStop();
     platform::WriteStandardOutput(Report, ReportLength);
     platform::WriteStandardOutput(ReportLineEnd, sizeof ReportLineEnd);
     FailureSite = 0;
   }
-  textio::CloseStream(textio::StandardInput);
-  textio::CloseStream(StandardOutput);
+  textio::CloseDataFiles();
   platform::EndProcess(ProcessExitStatus);
 }
 

@@ -5,23 +5,30 @@
 
 #include <cstdint>
 
-#include "platform/call_site.h"
+#include "failstop/stop_site.h"
+#include "textio/text_stream.h"
 
 namespace failstop {
 
 // The exit status; set only by a stop.
 extern std::int32_t ProcessExitStatus;
-// Identifies the call that stopped; 0 while no stop is under way.
+// Identifies the place that stopped; 0 while no stop is under way.
 extern std::uint32_t FailureSite;
 
 // A stream status whose low 8 bits are zero would otherwise end the run
 // with status 0 and pass for success.
 inline constexpr std::int32_t MaskedFailureCode = 255;
 
-// Returns, having touched nothing, while no stream operation has failed.
-KORVANDA_CALL_SITE void CheckIoStatus();
+[[noreturn]] void StopForIoStatus(StopSite site);
 
-[[noreturn]] KORVANDA_CALL_SITE void FailureStop(std::int32_t code);
+// Returns, having touched nothing, while no stream operation has failed.
+inline void CheckIoStatus(StopSite site) {
+  if (textio::PendingIoStatus != 0) [[unlikely]] {
+    StopForIoStatus(site);
+  }
+}
+
+[[noreturn]] void FailureStop(std::int32_t code, StopSite site);
 
 [[noreturn]] void EndProgram();
 

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     // Reads of any size the data suggests, as a pipe would give them.
     fake::LimitReadsTo(data[0] % 130);
   }
-  textio::TextStream& s = textio::StandardInput;
+  textio::TextStream& s = textio::InputFile;
   textio::BindStream(s, "in");
   textio::OpenForReading(s);
   for (const std::string& token : model::Tokens(data, size)) {

@@ -1,7 +1,7 @@
 // The few operating-system services the program needs, as plain functions.
 // Exactly one implementation is linked into a build: posix/ or windows/ for
-// the program, fake/ for the unit tests. Nothing above this layer knows
-// which one it got.
+// the program, the tests' in-memory fake for the unit tests. Nothing above
+// this layer knows which one it got.
 #pragma once
 
 #include <cstddef>
@@ -18,16 +18,18 @@ inline constexpr FileHandle InvalidFileHandle = -1;
 FileHandle OpenExistingForReading(const char* name);
 
 // Creates the file, or truncates an existing one to zero length, for
-// writing; other openers may still read it.
-FileHandle CreateForWriting(const char* name);
+// writing; other openers may still read it. A file that `being_read` (or
+// InvalidFileHandle) already has open, under whatever name, is refused
+// before anything in it changes.
+FileHandle CreateForWriting(const char* name, FileHandle being_read);
 
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
-bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
               std::uint32_t& got);
 
 // Hands all `count` bytes to the file or fails: a partial write never
 // counts as success.
-bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count);
+bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count);
 
 bool CloseFile(FileHandle file);
 
@@ -46,8 +48,7 @@ void PrepareProcess();
 
 [[noreturn]] void EndProcess(std::int32_t status);
 
-// A code address reduced to 32 bits that stays the same on every run of the
-// same build, wherever the image is loaded.
-std::uint32_t CodeSite(const void* code_address);
+// The first byte of the running program's image, wherever it was loaded.
+const void* ImageStart();
 
 }  // namespace platform

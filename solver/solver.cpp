@@ -50,18 +50,18 @@ void RunSolver() {
   using failstop::FailureStop;
   using namespace textio;
 
-  BindStream(StandardInput, "korvanda.in");
-  OpenForReading(StandardInput);
-  CheckIoStatus();
+  BindStream(InputFile, "korvanda.in");
+  OpenForReading(InputFile);
+  CheckIoStatus(KORVANDA_STOP_SITE(open_input));
 
-  BindStream(StandardOutput, "korvanda.out");
-  OpenForWriting(StandardOutput);
-  CheckIoStatus();
+  BindStream(OutputFile, "korvanda.out");
+  OpenForWriting(OutputFile);
+  CheckIoStatus(KORVANDA_STOP_SITE(open_output));
 
-  PointCount = ReadInteger(StandardInput);
-  CheckIoStatus();
+  PointCount = ReadInteger(InputFile);
+  CheckIoStatus(KORVANDA_STOP_SITE(read_count));
   if (PointCount < 1 || PointCount > MaxPointCount) {
-    FailureStop(InvalidInputCode);
+    FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(count_range));
   }
 
   const std::int32_t n = PointCount;
@@ -70,47 +70,47 @@ void RunSolver() {
                            static_cast<std::size_t>(n) * sizeof Positions[1]);
   Positions[1] = 0;
   for (std::int32_t i = 2; i <= n; ++i) {
-    const std::int32_t position = ReadInteger(StandardInput);
+    const std::int32_t position = ReadInteger(InputFile);
     Positions[i] = position;
-    CheckIoStatus();
+    CheckIoStatus(KORVANDA_STOP_SITE(read_position));
     if (position <= Positions[i - 1]) {
-      FailureStop(InvalidInputCode);
+      FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(position_order));
     }
   }
   // Only after every position has been read: a bad token later in the file
   // takes precedence over an out-of-range one. The positions rise
   // strictly, so the last is the highest and speaks for them all.
   if (Positions[n] > MaxPosition) {
-    FailureStop(InvalidInputCode);
+    FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(position_range));
   }
 
   if (n <= 3) {
-    WriteInteger(StandardOutput, 0);
-    WriteLineEnd(StandardOutput);
-    CheckIoStatus();
+    WriteInteger(OutputFile, 0);
+    WriteLineEnd(OutputFile);
+    CheckIoStatus(KORVANDA_STOP_SITE(write_zero));
   } else {
     SplitIndex = NarrowestInnerGap(n);
     const std::int32_t k = SplitIndex;
-    WriteInteger(StandardOutput,
+    WriteInteger(OutputFile,
                  Positions[n] - Positions[1] + Positions[k] - Positions[k - 1]);
-    WriteLineEnd(StandardOutput);
-    CheckIoStatus();
-    WriteInteger(StandardOutput, n);
-    WriteChar(StandardOutput, ' ');
-    WriteInteger(StandardOutput, k - 1);
-    WriteLineEnd(StandardOutput);
-    CheckIoStatus();
-    WriteInteger(StandardOutput, k);
-    WriteChar(StandardOutput, ' ');
-    WriteInteger(StandardOutput, 1);
-    WriteLineEnd(StandardOutput);
-    CheckIoStatus();
+    WriteLineEnd(OutputFile);
+    CheckIoStatus(KORVANDA_STOP_SITE(write_total));
+    WriteInteger(OutputFile, n);
+    WriteChar(OutputFile, ' ');
+    WriteInteger(OutputFile, k - 1);
+    WriteLineEnd(OutputFile);
+    CheckIoStatus(KORVANDA_STOP_SITE(write_left_pair));
+    WriteInteger(OutputFile, k);
+    WriteChar(OutputFile, ' ');
+    WriteInteger(OutputFile, 1);
+    WriteLineEnd(OutputFile);
+    CheckIoStatus(KORVANDA_STOP_SITE(write_right_pair));
   }
 
-  CloseStream(StandardInput);
-  CheckIoStatus();
-  CloseStream(StandardOutput);
-  CheckIoStatus();
+  CloseStream(InputFile);
+  CheckIoStatus(KORVANDA_STOP_SITE(close_input));
+  CloseStream(OutputFile);
+  CheckIoStatus(KORVANDA_STOP_SITE(close_output));
   failstop::EndProgram();
 }
 

@@ -13,9 +13,14 @@ inline constexpr int StreamBufferSize = 128;
 inline constexpr int MaxTokenLength = 32;
 inline constexpr int MaxFileNameLength = 259;
 inline constexpr std::uint32_t InvalidNumberStatus = 106;
-// Bytes past the data that a token scan may look at: reads still fill at
-// most StreamBufferSize bytes.
-inline constexpr int ScanSlack = 16;
+
+// The buffer of a stream open for reading. Platform reads fill at most
+// StreamBufferSize bytes at its start; the byte right after the data is
+// always a sentinel (neither a blank, a digit nor the end-of-data byte),
+// so a scan stops there without counting; and a scan may look up to
+// InputLookahead bytes past any position up to and including the
+// sentinel's, into bytes that mean nothing.
+inline constexpr int InputLookahead = 16;
 
 enum class StreamMode : std::uint8_t { Closed, Input, Output };
 
@@ -28,17 +33,20 @@ struct TextStream {
   std::int32_t BufferPos;
   // Reading: valid bytes in Buffer.
   std::int32_t BufferEnd;
-  std::uint8_t Buffer[StreamBufferSize + ScanSlack];
+  std::uint8_t Buffer[StreamBufferSize + InputLookahead];
 };
 
-extern TextStream StandardInput;
-extern TextStream StandardOutput;
+// The program's two data files, "korvanda.in" and "korvanda.out" once
+// bound; not the process's standard streams.
+extern TextStream InputFile;
+extern TextStream OutputFile;
 
 // 0 while nothing has failed; never set back to 0.
 extern std::uint32_t PendingIoStatus;
 
 void BindStream(TextStream& stream, const char* name);
 void OpenForReading(TextStream& stream);
+// Refuses the file that InputFile has open, under whatever name.
 void OpenForWriting(TextStream& stream);
 
 // Returns 0, recording nothing, once the data has ended.
@@ -53,7 +61,11 @@ void CloseStream(TextStream& stream);
 // outcome. Returns 0 or the platform code; records nothing itself.
 std::uint32_t WritePending(TextStream& stream);
 
-// Converts one whole token; false when it is not a valid integer.
-bool ParseInteger(const std::uint8_t* token, int length, std::int32_t& value);
+// For a run that is stopping: what OutputFile still waits for goes to its
+// file; a failure is ignored.
+void SaveOutputBeforeStop();
+
+// For the end of every run: closes InputFile, then OutputFile.
+void CloseDataFiles();
 
 }  // namespace textio

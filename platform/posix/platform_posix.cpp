@@ -8,6 +8,9 @@
 
 #include "platform/platform.h"
 
+// The linker places this at the first byte of the loaded image.
+extern "C" const char __ehdr_start[];
+
 namespace platform {
 namespace {
 
@@ -27,13 +30,28 @@ int KeepOffStandardDescriptors(int fd) {
   return moved;
 }
 
-bool WriteAll(int fd, const std::uint8_t* from, std::uint32_t count) {
+// An interrupted call did nothing and is made again.
+template <typename Call>
+auto Retried(Call call) {
+  for (;;) {
+    auto result = call();
+    if (result >= 0 || errno != EINTR) {
+      return result;
+    }
+  }
+}
+
+bool IsOpenAs(FileHandle file, const struct stat& other) {
+  struct stat info;
+  return file != InvalidFileHandle &&
+         fstat(static_cast<int>(file), &info) == 0 &&
+         info.st_dev == other.st_dev && info.st_ino == other.st_ino;
+}
+
+bool WriteAllTo(int fd, const std::uint8_t* from, std::uint32_t count) {
   while (count > 0) {
-    ssize_t done = write(fd, from, count);
+    ssize_t done = Retried([&] { return write(fd, from, count); });
     if (done < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
       return false;
     }
     if (done == 0) {
@@ -56,7 +74,8 @@ void Ignore(int signal_number) {
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
-  int fd = KeepOffStandardDescriptors(open(name, O_RDONLY | O_CLOEXEC));
+  int fd = KeepOffStandardDescriptors(
+      Retried([&] { return open(name, O_RDONLY | O_CLOEXEC); }));
   if (fd < 0) {
     return InvalidFileHandle;
   }
@@ -75,28 +94,45 @@ FileHandle OpenExistingForReading(const char* name) {
   return InvalidFileHandle;
 }
 
-FileHandle CreateForWriting(const char* name) {
-  int fd = KeepOffStandardDescriptors(
-      open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  return fd < 0 ? InvalidFileHandle : fd;
-}
-
-bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
-              std::uint32_t& got) {
-  for (;;) {
-    ssize_t done = read(static_cast<int>(file), into, capacity);
-    if (done >= 0) {
-      got = static_cast<std::uint32_t>(done);
-      return true;
-    }
-    if (errno != EINTR) {
-      return false;
+FileHandle CreateForWriting(const char* name, FileHandle being_read) {
+  // Nothing is truncated until the file is known not to be the one being
+  // read: through a link or another path, the input would be destroyed.
+  int fd = KeepOffStandardDescriptors(Retried(
+      [&] { return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }));
+  if (fd < 0) {
+    return InvalidFileHandle;
+  }
+  struct stat info;
+  int reason = fstat(fd, &info) != 0 ? errno : 0;
+  // A FIFO or a device such as /dev/null takes the answer as it comes.
+  if (reason == 0 && S_ISREG(info.st_mode)) {
+    if (IsOpenAs(being_read, info)) {
+      reason = EBUSY;
+    } else if (Retried([&] { return ftruncate(fd, 0); }) != 0) {
+      reason = errno;
     }
   }
+  if (reason == 0) {
+    return fd;
+  }
+  close(fd);
+  errno = reason;
+  return InvalidFileHandle;
 }
 
-bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
-  return WriteAll(static_cast<int>(file), from, count);
+bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+              std::uint32_t& got) {
+  ssize_t done =
+      Retried([&] { return read(static_cast<int>(file), into, capacity); });
+  if (done < 0) {
+    return false;
+  }
+  got = static_cast<std::uint32_t>(done);
+  return true;
+}
+
+bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+  return WriteAllTo(static_cast<int>(file), from, count);
 }
 
 bool CloseFile(FileHandle file) {
@@ -110,7 +146,7 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  WriteAll(STDOUT_FILENO, from, count);
+  WriteAllTo(STDOUT_FILENO, from, count);
 }
 
 void PrepareToWrite(void* start, std::size_t bytes) {
@@ -137,5 +173,7 @@ void PrepareProcess() {
 }
 
 void EndProcess(std::int32_t status) { _exit(status); }
+
+const void* ImageStart() { return __ehdr_start; }
 
 }  // namespace platform

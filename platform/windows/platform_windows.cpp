@@ -8,8 +8,6 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;
 namespace platform {
 namespace {
 
-constexpr std::uintptr_t FixedImageBase = 0x00400000;
-
 HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 FileHandle Open(const char* name, DWORD access, DWORD disposition) {
@@ -19,7 +17,7 @@ FileHandle Open(const char* name, DWORD access, DWORD disposition) {
                                    : reinterpret_cast<FileHandle>(h);
 }
 
-bool WriteAll(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
+bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
   while (count > 0) {
     DWORD done = 0;
     if (!::WriteFile(h, from, count, &done, nullptr)) {
@@ -41,11 +39,13 @@ FileHandle OpenExistingForReading(const char* name) {
   return Open(name, GENERIC_READ, OPEN_EXISTING);
 }
 
-FileHandle CreateForWriting(const char* name) {
+// The input is held with read-only sharing, so the system itself refuses
+// to open it again for writing, under any name (32).
+FileHandle CreateForWriting(const char* name, FileHandle) {
   return Open(name, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
-bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
               std::uint32_t& got) {
   DWORD done = 0;
   if (!::ReadFile(AsHandle(file), into, capacity, &done, nullptr)) {
@@ -55,8 +55,8 @@ bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
   return true;
 }
 
-bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
-  return WriteAll(AsHandle(file), from, count);
+bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+  return WriteAllTo(AsHandle(file), from, count);
 }
 
 bool CloseFile(FileHandle file) { return CloseHandle(AsHandle(file)) != 0; }
@@ -72,8 +72,7 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   if (out == nullptr || out == INVALID_HANDLE_VALUE) {
     return;
   }
-  DWORD done = 0;
-  ::WriteFile(out, from, count, &done, nullptr);
+  WriteAllTo(out, from, count);
 }
 
 // Nothing to gain here: the pages of the program's own static data are
@@ -89,10 +88,6 @@ void PrepareProcess() {
 
 void EndProcess(std::int32_t status) { ExitProcess(static_cast<UINT>(status)); }
 
-std::uint32_t CodeSite(const void* code_address) {
-  auto offset = reinterpret_cast<std::uintptr_t>(code_address) -
-                reinterpret_cast<std::uintptr_t>(&__ImageBase);
-  return static_cast<std::uint32_t>(offset + FixedImageBase);
-}
+const void* ImageStart() { return &__ImageBase; }
 
 }  // namespace platform

@@ -121,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                   255,
                   "0\r\n"},
         // Interrupted calls are retried, not taken for failures.
+        FaultCase{"InterruptedOpensRetried",
+                  {"-P", "korvanda.in", "-P", "korvanda.out", "-e",
+                   "inject=openat:error=EINTR:when=1..2"},
+                  "4 1 3 4",
+                  0,
+                  Answer},
         FaultCase{
             "InterruptedReadsRetried",
             {"-P", "korvanda.in", "-e", "inject=read:error=EINTR:when=1..3"},

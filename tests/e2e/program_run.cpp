@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,8 +32,14 @@ struct Target {
   std::string wine_prefix;
   std::string hold_helper;
   std::string no_stdout_helper;
-  std::string objdump;
+  std::string nm;
 };
+
+// Another build of the same program may stand in for the one the suite
+// was built with, to show what holds for every build.
+std::string NativeProgram() {
+  return Env("KORVANDA_E2E_PROGRAM", KORVANDA_PROGRAM);
+}
 
 const Target& CurrentTarget() {
   static const Target target =
@@ -42,8 +49,8 @@ const Target& CurrentTarget() {
                    KORVANDA_WINEPREFIX,
                    KORVANDA_WINDOWS_HOLD_HELPER,
                    KORVANDA_WINDOWS_NO_STDOUT_HELPER,
-                   "x86_64-w64-mingw32-objdump"}
-          : Target{KORVANDA_PROGRAM, "", "", "", "", "objdump"};
+                   "x86_64-w64-mingw32-nm"}
+          : Target{NativeProgram(), "", "", "", "", "nm"};
   return target;
 }
 
@@ -178,7 +185,47 @@ const std::string& NoStandardOutputHelperPath() {
   return CurrentTarget().no_stdout_helper;
 }
 
-const std::string& ObjdumpCommand() { return CurrentTarget().objdump; }
+static std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+      out.append(chunk, got);
+    }
+    pclose(pipe);
+  }
+  return out;
+}
+
+std::map<std::string, std::uint32_t> StopPlaces() {
+  const std::string prefix = "korvanda_stop_";
+  const std::string program = " '" + ProgramPath() + "'";
+  std::istringstream lines(Capture(CurrentTarget().nm + program));
+  std::map<std::string, unsigned long long> addresses;
+  unsigned long long image_start = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string address, kind, name;
+    if (!(words >> address >> kind >> name)) continue;
+    unsigned long long at = std::stoull(address, nullptr, 16);
+    if (name == "__ehdr_start") image_start = at;
+    if (name.rfind(prefix, 0) == 0) addresses[name.substr(prefix.size())] = at;
+  }
+  if (RunsWindowsProgram()) {
+    // The linker's image base is in the header, not the symbol table.
+    std::string header = Capture("x86_64-w64-mingw32-objdump -p" + program);
+    std::size_t at = header.find("ImageBase");
+    if (at != std::string::npos) {
+      image_start = std::stoull(header.substr(at + 9), nullptr, 16);
+    }
+  }
+  std::map<std::string, std::uint32_t> places;
+  for (const auto& [name, at] : addresses) {
+    places[name] = static_cast<std::uint32_t>(at - image_start + 0x00400000);
+  }
+  return places;
+}
 
 bool RunsWindowsProgram() {
   return ProgramPath().size() > 4 &&
@@ -205,8 +252,15 @@ Result RunProgram(const Scenario& setup) {
   } else if (setup.input) {
     WriteFile(in.string(), *setup.input);
   }
+  using OutputName = Scenario::OutputName;
   if (setup.output_is_folder) {
     fs::create_directory(out);
+  } else if (setup.output_name == OutputName::SymbolicLinkToInput) {
+    fs::create_symlink("korvanda.in", out);
+  } else if (setup.output_name == OutputName::HardLinkToInput) {
+    fs::create_hard_link(in, out);
+  } else if (setup.output_name == OutputName::NullDevice) {
+    fs::create_symlink("/dev/null", out);
   } else if (setup.earlier_output) {
     WriteFile(out.string(), *setup.earlier_output);
   }

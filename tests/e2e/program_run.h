@@ -2,6 +2,8 @@
 // do, and collects every byte it leaves behind.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +17,14 @@ struct Scenario {
   std::optional<std::string> earlier_output;
   bool input_is_folder = false;
   bool output_is_folder = false;
+  // "korvanda.out" made another name of "korvanda.in", or of a device.
+  enum class OutputName {
+    Own,
+    SymbolicLinkToInput,
+    HardLinkToInput,
+    NullDevice
+  };
+  OutputName output_name = OutputName::Own;
   // The hostile starting states a batch job can be given.
   bool standard_descriptors_closed = false;
   bool standard_output_reader_gone = false;
@@ -47,8 +57,9 @@ bool RunsWindowsProgram();
 const std::string& HoldHelperPath();
 // The Windows helper that starts a program without standard handles.
 const std::string& NoStandardOutputHelperPath();
-// Disassembles the program under test.
-const std::string& ObjdumpCommand();
+// The stop places of the program under test, by name, with the value
+// each must report, read from its symbol table.
+std::map<std::string, std::uint32_t> StopPlaces();
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);

@@ -8,16 +8,16 @@
 
 namespace {
 
+using textio::InputFile;
 using textio::PendingIoStatus;
-using textio::StandardInput;
 
 constexpr std::uint32_t Invalid = 106;
 
 void OpenInput(const std::string& contents) {
   harness::ResetProcess();
   fake::PutFile("in", contents);
-  textio::BindStream(StandardInput, "in");
-  textio::OpenForReading(StandardInput);
+  textio::BindStream(InputFile, "in");
+  textio::OpenForReading(InputFile);
   ASSERT_EQ(PendingIoStatus, 0u);
 }
 
@@ -34,7 +34,7 @@ class SingleToken : public testing::TestWithParam<TokenCase> {};
 TEST_P(SingleToken, ReadsAsItsValueOrIsRefused) {
   const TokenCase& c = GetParam();
   OpenInput(c.token);
-  std::int32_t value = textio::ReadInteger(StandardInput);
+  std::int32_t value = textio::ReadInteger(InputFile);
   EXPECT_EQ(PendingIoStatus, c.status) << "token '" << c.token << "'";
   if (c.status == 0) {
     EXPECT_EQ(value, c.value) << "token '" << c.token << "'";
@@ -101,10 +101,10 @@ TEST_P(TokenSequence, ReadsTheValuesInTurnThenZero) {
   const SequenceCase& c = GetParam();
   OpenInput(c.data);
   for (std::int32_t expected : c.values) {
-    EXPECT_EQ(textio::ReadInteger(StandardInput), expected);
+    EXPECT_EQ(textio::ReadInteger(InputFile), expected);
   }
   for (int extra = 0; extra < 3; ++extra) {
-    EXPECT_EQ(textio::ReadInteger(StandardInput), 0);
+    EXPECT_EQ(textio::ReadInteger(InputFile), 0);
   }
   EXPECT_EQ(PendingIoStatus, 0u);
 }
@@ -126,6 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  "7"),
                      {5}},
         SequenceCase{"EndByteAfterBlanks", "  9 \n\x1A 8 7", {9}},
+        SequenceCase{"ControlBlanksAfterDigits",
+                     "$1F\x10 7\x19\x15 -3\x18\x11 0x2\x17 ",
+                     {31, 7, -3, 2}},
         SequenceCase{"LastTokenWithoutLineEnd", "12 345", {12, 345}},
         SequenceCase{"Empty", "", {}},
         SequenceCase{"BlanksOnly", std::string(300, ' '), {}},
@@ -147,7 +150,7 @@ TEST(TokenSequence, ShortPlatformReadsChangeNothing) {
   OpenInput("  10\t 200 3000\r\n40000 $A x10 " + Zeros39 + "1");
   fake::LimitReadsTo(3);
   for (std::int32_t expected : {10, 200, 3000, 40000, 10, 16, 0, 1, 0}) {
-    EXPECT_EQ(textio::ReadInteger(StandardInput), expected);
+    EXPECT_EQ(textio::ReadInteger(InputFile), expected);
   }
   EXPECT_EQ(PendingIoStatus, 0u);
 }
@@ -174,7 +177,7 @@ TEST(TokenSequence, TokensAcrossBlockBoundaries) {
         fake::LimitReadsTo(limit);
         for (int copy = 0; copy < 2; ++copy) {
           textio::PendingIoStatus = 0;
-          std::int32_t value = textio::ReadInteger(StandardInput);
+          std::int32_t value = textio::ReadInteger(InputFile);
           ASSERT_EQ(PendingIoStatus, form.status)
               << form.token << " at " << start << ", copy " << copy;
           if (form.status == 0) {
@@ -182,30 +185,32 @@ TEST(TokenSequence, TokensAcrossBlockBoundaries) {
           }
         }
         textio::PendingIoStatus = 0;
-        EXPECT_EQ(textio::ReadInteger(StandardInput), 0);
+        EXPECT_EQ(textio::ReadInteger(InputFile), 0);
         EXPECT_EQ(PendingIoStatus, 0u);
       }
     }
   }
 }
 
-TEST(TokenSequence, AfterTheEndNoFurtherPlatformRead) {
+// Once the data has ended, nothing more is asked of the file: what it
+// holds by then is never read.
+TEST(TokenSequence, AfterTheEndTheFileIsNotReadAgain) {
   for (const std::string data : {"", "  \n", "4 \x1A 5"}) {
     OpenInput(data);
-    while (textio::ReadInteger(StandardInput) != 0) {
+    while (textio::ReadInteger(InputFile) != 0) {
     }
-    int reads = fake::CountCalls(fake::Call::Read);
-    textio::ReadInteger(StandardInput);
-    textio::ReadInteger(StandardInput);
-    EXPECT_EQ(fake::CountCalls(fake::Call::Read), reads) << data;
+    fake::PutFile("in", data + " 77 78");
+    EXPECT_EQ(textio::ReadInteger(InputFile), 0) << data;
+    EXPECT_EQ(textio::ReadInteger(InputFile), 0) << data;
+    EXPECT_EQ(PendingIoStatus, 0u) << data;
   }
 }
 
 TEST(TokenSequence, InvalidTokenIsConsumedWholeAndNextReadGoesOn) {
   OpenInput("12a 7");
-  textio::ReadInteger(StandardInput);
+  textio::ReadInteger(InputFile);
   EXPECT_EQ(PendingIoStatus, Invalid);
-  EXPECT_EQ(textio::ReadInteger(StandardInput), 7);
+  EXPECT_EQ(textio::ReadInteger(InputFile), 7);
 }
 
 }  // namespace

@@ -33,7 +33,6 @@ struct CallRecord {
   std::string file;
 };
 const std::vector<CallRecord>& Calls();
-int CountCalls(Call call, const std::string& file = "");
 
 // Misuses of the layer that a real platform would punish: closing a
 // handle twice, using an unknown handle.

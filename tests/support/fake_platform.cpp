@@ -1,4 +1,4 @@
-#include "platform/fake/fake_platform.h"
+#include "fake_platform.h"
 
 #include <csetjmp>
 #include <cstdlib>
@@ -30,6 +30,7 @@ struct Failure {
 
 constexpr platform::FileHandle FirstHandle = 100;
 constexpr std::uint32_t InvalidHandleCode = 6;
+constexpr std::uint32_t BusyCode = 16;
 
 std::map<std::string, FakeFile> files;
 std::vector<OpenFile> handles;
@@ -110,14 +111,6 @@ void LimitReadsTo(std::uint32_t bytes) { read_limit = bytes; }
 
 const std::vector<CallRecord>& Calls() { return calls; }
 
-int CountCalls(Call call, const std::string& file) {
-  int count = 0;
-  for (const CallRecord& record : calls) {
-    count += record.call == call && (file.empty() || record.file == file);
-  }
-  return count;
-}
-
 int Misuses() { return misuses; }
 
 const std::string& StandardOutputBytes() { return standard_output; }
@@ -151,15 +144,21 @@ FileHandle OpenExistingForReading(const char* name) {
   return NewHandle(name);
 }
 
-FileHandle CreateForWriting(const char* name) {
+FileHandle CreateForWriting(const char* name, FileHandle being_read) {
   if (Fails(Call::CreateWrite, name)) {
+    return InvalidFileHandle;
+  }
+  OpenFile* reading =
+      being_read == InvalidFileHandle ? nullptr : Lookup(being_read);
+  if (reading != nullptr && reading->name == name) {
+    last_error = BusyCode;
     return InvalidFileHandle;
   }
   files[name].contents.clear();
   return NewHandle(name);
 }
 
-bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
+bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
               std::uint32_t& got) {
   OpenFile* open = Lookup(file);
   if (Fails(Call::Read, open ? open->name : "") || open == nullptr) {
@@ -177,7 +176,7 @@ bool ReadFile(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
   return true;
 }
 
-bool WriteFile(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
+bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
   OpenFile* open = Lookup(file);
   if (Fails(Call::Write, open ? open->name : "") || open == nullptr) {
     return false;
@@ -209,6 +208,10 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
 void PrepareToWrite(void*, std::size_t) {}
 
 void PrepareProcess() {}
+
+// Sites are offsets from here; the tests run on Linux.
+extern "C" const char __ehdr_start[];
+const void* ImageStart() { return __ehdr_start; }
 
 void EndProcess(std::int32_t status) {
   if (process_end == nullptr) {

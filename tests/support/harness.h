@@ -6,7 +6,7 @@
 #include <string>
 
 #include "failstop/fail_stop.h"
-#include "platform/fake/fake_platform.h"
+#include "fake_platform.h"
 #include "report_line.h"
 #include "textio/text_stream.h"
 
@@ -15,8 +15,8 @@ namespace harness {
 inline void ResetProcess() {
   fake::Reset();
   textio::PendingIoStatus = 0;
-  textio::StandardInput = {};
-  textio::StandardOutput = {};
+  textio::InputFile = {};
+  textio::OutputFile = {};
   failstop::ProcessExitStatus = 0;
   failstop::FailureSite = 0;
 }

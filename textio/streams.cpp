@@ -1,0 +1,79 @@
+// A stream's life: bound to a name, opened, closed; and the two data
+// files the program uses.
+#include "textio/stream_state.h"
+#include "textio/text_stream.h"
+
+namespace textio {
+
+constinit TextStream InputFile{};
+constinit TextStream OutputFile{};
+constinit std::uint32_t PendingIoStatus = 0;
+
+namespace {
+
+void Open(TextStream& stream, StreamMode mode) {
+  stream.Mode = mode;
+  stream.BufferPos = 0;
+  stream.BufferEnd = 0;
+  stream.AtEnd = false;
+  // Writing never truncates the file that is being read, under any name.
+  const platform::FileHandle being_read = InputFile.Mode == StreamMode::Input
+                                              ? InputFile.Handle
+                                              : platform::InvalidFileHandle;
+  stream.Handle = mode == StreamMode::Input
+                      ? platform::OpenExistingForReading(stream.Name)
+                      : platform::CreateForWriting(stream.Name, being_read);
+  if (stream.Handle == platform::InvalidFileHandle) {
+    stream.Mode = StreamMode::Closed;
+    Record(platform::LastError());
+  }
+  StartReading(stream);
+}
+
+}  // namespace
+
+void BindStream(TextStream& stream, const char* name) {
+  stream.Mode = StreamMode::Closed;
+  stream.BufferPos = 0;
+  stream.BufferEnd = 0;
+  stream.AtEnd = false;
+  stream.Handle = platform::InvalidFileHandle;
+  int length = 0;
+  for (; length < MaxFileNameLength && name[length] != '\0'; ++length) {
+    stream.Name[length] = name[length];
+  }
+  stream.Name[length] = '\0';
+}
+
+void OpenForReading(TextStream& stream) { Open(stream, StreamMode::Input); }
+
+void OpenForWriting(TextStream& stream) { Open(stream, StreamMode::Output); }
+
+void CloseStream(TextStream& stream) {
+  if (stream.Mode == StreamMode::Output) {
+    std::uint32_t failure = WritePending(stream);
+    if (failure != 0) {
+      Record(failure);
+      return;
+    }
+  }
+  if (stream.Mode != StreamMode::Closed) {
+    stream.Mode = StreamMode::Closed;
+    if (!platform::CloseFile(stream.Handle)) {
+      Record(platform::LastError());
+    }
+  }
+}
+
+void SaveOutputBeforeStop() {
+  if (OutputFile.Mode == StreamMode::Output && OutputFile.BufferPos >= 1) {
+    (void)WritePending(OutputFile);
+  }
+}
+
+void CloseDataFiles() {
+  CloseStream(InputFile);
+  CloseStream(OutputFile);
+}
+
+}  // namespace textio

@@ -24,11 +24,12 @@ std::string Env(const char* name, const char* fallback) {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-// The suite runs the native program, or with KORVANDA_E2E_TARGET=windows
-// the Windows program under Wine; both are fixed when the suite is built.
+// The suite runs the native program (under qemu-user when it was built
+// for another processor), or with KORVANDA_E2E_TARGET=windows the Windows
+// program under Wine; all are fixed when the suite is built.
 struct Target {
   std::string program;
-  std::string launcher;
+  std::vector<std::string> launcher;
   std::string wine_prefix;
   std::string hold_helper;
   std::string no_stdout_helper;
@@ -41,16 +42,27 @@ std::string NativeProgram() {
   return Env("KORVANDA_E2E_PROGRAM", KORVANDA_PROGRAM);
 }
 
+// Words separated by bars.
+std::vector<std::string> Words(const std::string& list) {
+  std::vector<std::string> words;
+  std::istringstream in(list);
+  for (std::string word; std::getline(in, word, '|');) {
+    if (!word.empty()) words.push_back(word);
+  }
+  return words;
+}
+
 const Target& CurrentTarget() {
   static const Target target =
       Env("KORVANDA_E2E_TARGET", "") == "windows"
           ? Target{KORVANDA_WINDOWS_PROGRAM,
-                   KORVANDA_WINE,
+                   {KORVANDA_WINE},
                    KORVANDA_WINEPREFIX,
                    KORVANDA_WINDOWS_HOLD_HELPER,
                    KORVANDA_WINDOWS_NO_STDOUT_HELPER,
                    "x86_64-w64-mingw32-nm"}
-          : Target{NativeProgram(), "", "", "", "", "nm"};
+          : Target{NativeProgram(), Words(KORVANDA_EMULATOR), "", "", "",
+                   KORVANDA_NM};
   return target;
 }
 
@@ -61,15 +73,16 @@ std::optional<std::string> ContentsOf(const fs::path& path) {
   return ReadFile(path.string());
 }
 
-// The Windows program and its helper start through the launcher.
+// The Windows program and its helpers start through Wine, a program for
+// another processor through qemu-user.
 std::vector<std::string> Launched(std::vector<std::string> words) {
   const Target& target = CurrentTarget();
-  if (!target.launcher.empty()) {
+  if (!target.wine_prefix.empty()) {
     // The prefix the build set up, never one in the user's home.
     setenv("WINEPREFIX", target.wine_prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
-    words.insert(words.begin(), target.launcher);
   }
+  words.insert(words.begin(), target.launcher.begin(), target.launcher.end());
   return words;
 }
 
@@ -166,12 +179,14 @@ CommandLine ProgramCommand(const Scenario& setup) {
   if (setup.no_standard_output_handle) {
     return CommandLine(Launched({NoStandardOutputHelperPath(), ProgramPath()}));
   }
+  const std::string program =
+      setup.dynamically_linked ? KORVANDA_DYNAMIC_PROGRAM : ProgramPath();
   if (setup.wrapper.empty()) {
-    return CommandLine(Launched({ProgramPath()}));
+    return CommandLine(Launched({program}));
   }
   // A tracer runs the program itself; no launcher goes between them.
   std::vector<std::string> words = setup.wrapper;
-  words.push_back(ProgramPath());
+  words.push_back(program);
   return CommandLine(words);
 }
 
@@ -225,6 +240,14 @@ std::map<std::string, std::uint32_t> StopPlaces() {
     places[name] = static_cast<std::uint32_t>(at - image_start + 0x00400000);
   }
   return places;
+}
+
+const char* WhyNotNative() {
+  if (RunsWindowsProgram()) return "a Linux program's process state";
+  if (!CurrentTarget().launcher.empty()) {
+    return "the program runs under qemu-user, which owns the process";
+  }
+  return nullptr;
 }
 
 bool RunsWindowsProgram() {

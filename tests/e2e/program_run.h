@@ -36,6 +36,8 @@ struct Scenario {
   // Runs the program under this command, e.g. strace with a fault; it
   // starts in the scratch folder.
   std::vector<std::string> wrapper;
+  // Runs the dynamically linked build of the same program instead.
+  bool dynamically_linked = false;
 };
 
 struct Result {
@@ -53,6 +55,9 @@ Result RunProgram(const Scenario& setup);
 // program under a launcher.
 const std::string& ProgramPath();
 bool RunsWindowsProgram();
+// Why the program under test is not a native Linux process that a tracer,
+// a measuring tool or a hostile start can reach directly; null when it is.
+const char* WhyNotNative();
 // The Windows helper that holds a file open; empty when not built.
 const std::string& HoldHelperPath();
 // The Windows helper that starts a program without standard handles.

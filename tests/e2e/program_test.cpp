@@ -164,7 +164,7 @@ void ExpectRightWithoutStandardOutput(void (*start)(Scenario&)) {
 // status is then unreliable, not the program; the Windows program gets
 // the state its platform has instead, a missing handle.
 TEST(HostileStart, StandardDescriptorsClosed) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "POSIX descriptors";
+  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   ExpectRightWithoutStandardOutput(
       [](Scenario& s) { s.standard_descriptors_closed = true; });
 }
@@ -176,7 +176,7 @@ TEST(HostileStart, NoStandardOutputHandle) {
 }
 
 TEST(HostileStart, StandardOutputReaderGone) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "a POSIX signal";
+  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   Scenario s = WithInput("2 0");
   s.standard_output_reader_gone = true;
   Result r = RunProgram(s);
@@ -186,7 +186,7 @@ TEST(HostileStart, StandardOutputReaderGone) {
 }
 
 TEST(HostileStart, FileSizeLimitBelowTheAnswer) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "a POSIX signal";
+  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   Scenario s = WithInput("4 1 3 4");
   s.file_size_limit_bytes = 4;
   Result r = RunProgram(s);
@@ -255,7 +255,7 @@ TEST(FailureSites, TheProgramHasItsThirteenPlacesEachApart) {
 // run; with it turned off the program sits at one fixed address. The site
 // must not tell the two apart.
 TEST(FailureSites, SameWhereverTheProgramIsLoaded) {
-  if (e2e::RunsWindowsProgram()) GTEST_SKIP() << "setarch runs Linux programs";
+  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   Scenario randomised = WithInput("?");
   Scenario fixed = randomised;
   fixed.wrapper = {"setarch", "-R", "--"};

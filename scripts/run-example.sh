@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds the program and runs it on the shipped example in a scratch folder.
+# Builds the Linux program and runs it on the shipped example in a scratch
+# folder, then shows what it read, what it wrote and how it ended.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake --preset release -S "$root" >/dev/null
-cmake --build --preset release --target korvanda >/dev/null
+cd "$root"
+. scripts/lib.sh
+need_packages cmake ninja-build g++
+
+echo "building the program (build/release/korvanda)"
+quietly "$root/build/logs/example-build.log" \
+  bash -c 'cmake --preset release && cmake --build --preset release'
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/examples/korvanda.in" "$work/"

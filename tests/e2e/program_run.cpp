@@ -33,7 +33,6 @@ struct Target {
   std::string wine_prefix;
   std::string hold_helper;
   std::string no_stdout_helper;
-  std::string nm;
 };
 
 // Another build of the same program may stand in for the one the suite
@@ -59,10 +58,8 @@ const Target& CurrentTarget() {
                    {KORVANDA_WINE},
                    KORVANDA_WINEPREFIX,
                    KORVANDA_WINDOWS_HOLD_HELPER,
-                   KORVANDA_WINDOWS_NO_STDOUT_HELPER,
-                   "x86_64-w64-mingw32-nm"}
-          : Target{NativeProgram(), Words(KORVANDA_EMULATOR), "", "", "",
-                   KORVANDA_NM};
+                   KORVANDA_WINDOWS_NO_STDOUT_HELPER}
+          : Target{NativeProgram(), Words(KORVANDA_EMULATOR), "", "", ""};
   return target;
 }
 
@@ -200,44 +197,19 @@ const std::string& NoStandardOutputHelperPath() {
   return CurrentTarget().no_stdout_helper;
 }
 
-static std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-      out.append(chunk, got);
-    }
-    pclose(pipe);
-  }
-  return out;
-}
-
 std::map<std::string, std::uint32_t> StopPlaces() {
-  const std::string prefix = "korvanda_stop_";
-  const std::string program = " '" + ProgramPath() + "'";
-  std::istringstream lines(Capture(CurrentTarget().nm + program));
-  std::map<std::string, unsigned long long> addresses;
-  unsigned long long image_start = 0;
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream words(line);
-    std::string address, kind, name;
-    if (!(words >> address >> kind >> name)) continue;
-    unsigned long long at = std::stoull(address, nullptr, 16);
-    if (name == "__ehdr_start") image_start = at;
-    if (name.rfind(prefix, 0) == 0) addresses[name.substr(prefix.size())] = at;
-  }
-  if (RunsWindowsProgram()) {
-    // The linker's image base is in the header, not the symbol table.
-    std::string header = Capture("x86_64-w64-mingw32-objdump -p" + program);
-    std::size_t at = header.find("ImageBase");
-    if (at != std::string::npos) {
-      image_start = std::stoull(header.substr(at + 9), nullptr, 16);
-    }
-  }
+  const fs::path map =
+      fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
+  std::istringstream lines(ReadFile(map.string()));
   std::map<std::string, std::uint32_t> places;
-  for (const auto& [name, at] : addresses) {
-    places[name] = static_cast<std::uint32_t>(at - image_start + 0x00400000);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string value, source, place;
+    std::getline(fields, value, '\t');
+    std::getline(fields, source, '\t');
+    std::getline(fields, place, '\t');
+    places[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
   }
   return places;
 }

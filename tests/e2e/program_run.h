@@ -63,7 +63,7 @@ const std::string& HoldHelperPath();
 // The Windows helper that starts a program without standard handles.
 const std::string& NoStandardOutputHelperPath();
 // The stop places of the program under test, by name, with the value
-// each must report, read from its symbol table.
+// each must report, from the map the build writes beside it.
 std::map<std::string, std::uint32_t> StopPlaces();
 
 std::string ReadFile(const std::string& path);

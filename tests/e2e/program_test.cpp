@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <ostream>
 #include <set>
@@ -198,8 +199,8 @@ TEST(HostileStart, FileSizeLimitBelowTheAnswer) {
   EXPECT_EQ(r.output_after, "6\r\n4");
 }
 
-// The report names the place that stopped: the value of that place's
-// label in the program, the same on every pass of a loop and every run.
+// The report names the place that stopped: the value the map beside the
+// program gives that place, the same on every pass of a loop and run.
 std::uint32_t SiteOf(const Scenario& setup, int expected_status) {
   Result r = RunProgram(setup);
   testutil::Report report = ParseReport(r.standard_output);
@@ -237,12 +238,25 @@ TEST(FailureSites, EachStopReportsItsOwnPlaceOnEveryPassAndRun) {
       EXPECT_EQ(SiteOf(c.setup, c.status), places.at(c.place)) << c.place;
     }
   }
+  // And a person holding the report line is told the same place.
+  Result r = RunProgram(missing);
+  std::string command = std::string(KORVANDA_EXPLAIN_SCRIPT) + " --program '" +
+                        e2e::ProgramPath() + "' '" +
+                        r.standard_output.substr(0, 29) + "'";
+  FILE* explained = popen(command.c_str(), "r");
+  ASSERT_NE(explained, nullptr);
+  char text[4096] = {};
+  std::size_t got = fread(text, 1, sizeof text - 1, explained);
+  pclose(explained);
+  EXPECT_NE(std::string(text, got).find("stopped at:  open_input"),
+            std::string::npos)
+      << text;
 }
 
 // Every place that can stop the program is in it once, each at its own
-// address: a copy made by an optimiser would have failed the build, so
-// the checks after the answer is written, which cannot fail in a real
-// run, are shown distinct here.
+// address (a copy made by an optimiser fails the build, and so does a
+// place missing from the map): the checks after the answer is written,
+// which cannot fail in a real run, are shown distinct here.
 TEST(FailureSites, TheProgramHasItsThirteenPlacesEachApart) {
   const std::map<std::string, std::uint32_t> places = e2e::StopPlaces();
   EXPECT_EQ(places.size(), 13u);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,18 @@ struct TokenCase {
 
 void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.token; }
 
+// A printable test name: letters and digits as they are, any other byte
+// as _xHH.
+std::string TokenName(const testing::TestParamInfo<TokenCase>& info) {
+  std::string name;
+  for (unsigned char c : info.param.token) {
+    const char* hex = "0123456789ABCDEF";
+    name += std::isalnum(c) ? std::string(1, static_cast<char>(c))
+                            : std::string("_x") + hex[c >> 4] + hex[c & 15];
+  }
+  return name;
+}
+
 class SingleToken : public testing::TestWithParam<TokenCase> {};
 
 TEST_P(SingleToken, ReadsAsItsValueOrIsRefused) {
@@ -56,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"-2147483649", 0, Invalid},
                     TokenCase{"99999999999", 0, Invalid},
                     TokenCase{"4294967296", 0, Invalid},
-                    TokenCase{"21474836470", 0, Invalid}));
+                    TokenCase{"21474836470", 0, Invalid}),
+    TokenName);
 
 INSTANTIATE_TEST_SUITE_P(
     Hexadecimal, SingleToken,
@@ -68,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"$0000000000000000000000000000000", 0, 0},
                     TokenCase{"$abcdef", 0xabcdef, 0},
                     TokenCase{"$100000000", 0, Invalid},
-                    TokenCase{"$G", 0, Invalid},
-                    TokenCase{"0xx1", 0, Invalid}));
+                    TokenCase{"$G", 0, Invalid}, TokenCase{"0xx1", 0, Invalid}),
+    TokenName);
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, SingleToken,
@@ -85,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                               "5",
                               0, Invalid},
                     TokenCase{"5\x7F", 0, Invalid},
-                    TokenCase{"5\xFF", 0, Invalid}));
+                    TokenCase{"5\xFF", 0, Invalid}),
+    TokenName);
 
 struct SequenceCase {
   const char* name;

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Says which check stopped a run of korvanda, from the report line it
+# printed and the map of stop places the build writes beside the program.
+#
+#   explain-stop.sh [--program PATH] ["Runtime error 239 at 00401765"]
+#
+# Without a line, reads one from standard input, so a run's output can be
+# piped in. PATH is the program that printed the line (by default the
+# installed korvanda, else build/release/korvanda of this checkout).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=
+if [ "${1:-}" = --program ]; then
+  program=$2
+  shift 2
+fi
+if [ $# -gt 0 ]; then
+  line=$1
+else
+  line=$(head -c 32 | tr -d '\000\r\n')
+fi
+
+map=
+for candidate in \
+    ${program:+"$(dirname "$program")/korvanda.stops.txt"} \
+    ${program:+"$(dirname "$program")/../share/korvanda/korvanda.stops.txt"} \
+    "$here/../share/korvanda/korvanda.stops.txt" \
+    "$here/../build/release/korvanda.stops.txt"; do
+  if [ -f "$candidate" ]; then
+    map=$candidate
+    break
+  fi
+done
+if [ -z "$map" ]; then
+  echo "no map of stop places found; name the program with --program" >&2
+  exit 2
+fi
+
+if [[ ! $line =~ Runtime\ error\ +([0-9]+)\ at\ ([0-9A-F]{8}) ]]; then
+  echo "not a report line: '$line'" >&2
+  exit 2
+fi
+code=${BASH_REMATCH[1]}
+site=${BASH_REMATCH[2]}
+
+row=$(awk -F '\t' -v site="$site" '$1 == site' "$map")
+if [ -z "$row" ]; then
+  echo "$site is not a stop place of the program whose map is $map:" >&2
+  echo "the line comes from another build" >&2
+  exit 1
+fi
+IFS=$'\t' read -r _ source place checked statuses <<<"$row"
+
+case $code in
+  0) meaning="complete run" ;;
+  239) meaning="invalid input" ;;
+  106) meaning="a token that is not a valid integer" ;;
+  2) meaning="no such file" ;;
+  5) meaning="access denied (Windows)" ;;
+  13) meaning="permission denied (Linux)" ;;
+  16) meaning="korvanda.out is another name for korvanda.in (Linux)" ;;
+  21) meaning="a folder where a file should be (Linux)" ;;
+  27) meaning="a file-size limit (Linux)" ;;
+  28) meaning="no space left on the disk (Linux)" ;;
+  32) meaning="the file is held by another program (Windows)" ;;
+  255) meaning="a system error code whose low 8 bits are all zero" ;;
+  *) meaning="the system's error code, low 8 bits" ;;
+esac
+
+echo "Runtime error $code at $site"
+echo "  stopped at:  $place ($source)"
+echo "  checked:     $checked"
+echo "  exit status: $code, $meaning"
+echo "  this place ends with: $statuses"

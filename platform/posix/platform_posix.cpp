@@ -64,6 +64,25 @@ bool WriteAllTo(int fd, const std::uint8_t* from, std::uint32_t count) {
   return true;
 }
 
+// Opens the file, then lets `check` look at what was opened: a non-zero
+// reason refuses it, and it is closed again.
+template <typename Check>
+FileHandle OpenChecked(const char* name, int flags, Check check) {
+  int fd = KeepOffStandardDescriptors(
+      Retried([&] { return open(name, flags | O_CLOEXEC, 0666); }));
+  if (fd < 0) {
+    return InvalidFileHandle;
+  }
+  struct stat info;
+  int reason = fstat(fd, &info) != 0 ? errno : check(fd, info);
+  if (reason == 0) {
+    return fd;
+  }
+  close(fd);
+  errno = reason;
+  return InvalidFileHandle;
+}
+
 void Ignore(int signal_number) {
   struct sigaction action = {};
   action.sa_handler = SIG_IGN;
@@ -74,50 +93,26 @@ void Ignore(int signal_number) {
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
-  int fd = KeepOffStandardDescriptors(
-      Retried([&] { return open(name, O_RDONLY | O_CLOEXEC); }));
-  if (fd < 0) {
-    return InvalidFileHandle;
-  }
   // Reading a directory would only fail later, after the output file had
   // already been truncated; refuse it here instead.
-  struct stat info;
-  int reason = fstat(fd, &info) != 0 ? errno : 0;
-  if (reason == 0 && S_ISDIR(info.st_mode)) {
-    reason = EISDIR;
-  }
-  if (reason == 0) {
-    return fd;
-  }
-  close(fd);
-  errno = reason;
-  return InvalidFileHandle;
+  return OpenChecked(name, O_RDONLY, [](int, const struct stat& info) {
+    return S_ISDIR(info.st_mode) ? EISDIR : 0;
+  });
 }
 
 FileHandle CreateForWriting(const char* name, FileHandle being_read) {
   // Nothing is truncated until the file is known not to be the one being
   // read: through a link or another path, the input would be destroyed.
-  int fd = KeepOffStandardDescriptors(Retried(
-      [&] { return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }));
-  if (fd < 0) {
-    return InvalidFileHandle;
-  }
-  struct stat info;
-  int reason = fstat(fd, &info) != 0 ? errno : 0;
-  // A FIFO or a device such as /dev/null takes the answer as it comes.
-  if (reason == 0 && S_ISREG(info.st_mode)) {
-    if (IsOpenAs(being_read, info)) {
-      reason = EBUSY;
-    } else if (Retried([&] { return ftruncate(fd, 0); }) != 0) {
-      reason = errno;
-    }
-  }
-  if (reason == 0) {
-    return fd;
-  }
-  close(fd);
-  errno = reason;
-  return InvalidFileHandle;
+  return OpenChecked(
+      name, O_WRONLY | O_CREAT, [&](int fd, const struct stat& info) {
+        if (!S_ISREG(info.st_mode)) {
+          return 0;  // a FIFO or a device takes the answer as it comes
+        }
+        if (IsOpenAs(being_read, info)) {
+          return EBUSY;
+        }
+        return Retried([&] { return ftruncate(fd, 0); }) != 0 ? errno : 0;
+      });
 }
 
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,

@@ -1,6 +1,8 @@
 // Integer tokens from a stream open for reading, by two routes: plain
-// decimal digits that end inside the current block, read where they
-// stand; and everything else, gathered into a token of its own first.
+// decimal digits that a blank ends inside the current block, converted
+// where they stand; and every other token by the full rules, also where
+// it stands when a blank ends it inside the block, and otherwise gathered
+// first into a token of its own.
 #include <cstring>
 
 #include "textio/stream_state.h"
@@ -146,11 +148,8 @@ std::int32_t ReadInteger(TextStream& stream) {
   const std::uint8_t* p = stream.Buffer + stream.BufferPos;
   // One or two blanks (a space, a line end) are stepped over here; a
   // longer run elsewhere, so that this path needs no frame of its own.
-  if (IsBlank(*p)) {
-    if (!IsBlank(*++p)) {
-    } else if (IsBlank(*++p)) {
-      return ReadAfterBlankRun(stream, p);
-    }
+  if (IsBlank(*p) && IsBlank(*++p) && IsBlank(*++p)) {
+    return ReadAfterBlankRun(stream, p);
   }
   std::uint64_t magnitude = 0;
   const int length = DecimalRun(p, magnitude);

@@ -30,13 +30,11 @@ inline bool IsDigit(std::uint8_t byte) { return byte - 0u - '0' <= 9; }
   if (length == 8) {
     // Positions up to 10^9 have one or two digits more.
     magnitude = lanes::DecimalValue(head, 8);
-    unsigned digit = p[8] - 0u - '0';
-    if (digit <= 9) {
-      magnitude = magnitude * 10 + digit;
+    if (IsDigit(p[8])) {
+      magnitude = magnitude * 10 + (p[8] - 0u - '0');
       length = 9;
-      digit = p[9] - 0u - '0';
-      if (digit <= 9) {
-        magnitude = magnitude * 10 + digit;
+      if (IsDigit(p[9])) {
+        magnitude = magnitude * 10 + (p[9] - 0u - '0');
         length = 10;
       }
     }

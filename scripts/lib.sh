@@ -16,9 +16,16 @@ need_packages() {
     exit 1
   fi
   echo "installing Debian packages: ${missing[*]}"
-  apt-get update -qq >/dev/null
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
-    >/dev/null
+  local log
+  log=$(mktemp)
+  if ! { apt-get update -qq &&
+         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+           "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log"
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
 }
 
 # A Wine prefix of its own, made without asking anything or printing

@@ -27,7 +27,9 @@ void Open(TextStream& stream, StreamMode mode) {
     stream.Mode = StreamMode::Closed;
     Record(platform::LastError());
   }
-  StartReading(stream);
+  if (mode == StreamMode::Input) {
+    StartReading(stream);
+  }
 }
 
 }  // namespace

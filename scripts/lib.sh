@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts in this folder: the Debian packages a command
 # needs, and the quiet way long steps are run and counted.
 
@@ -48,15 +49,27 @@ make_wine_prefix() {
 # Runs a command with its output in a log; prints the log only if it
 # fails. Returns the command's status.
 quietly() {
-  local log=$1
+  local log=$1 status=0
   shift
   mkdir -p "$(dirname "$log")"
-  if "$@" >"$log" 2>&1; then
-    return 0
+  "$@" >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "---- output of: $* (from $log)"
+    tail -n 200 "$log"
+    echo "----"
   fi
-  local status=$?
-  echo "---- output of: $* (from $log)"
-  tail -n 200 "$log"
-  echo "----"
-  return $status
+  return "$status"
+}
+
+# A checkout that was moved or copied keeps build folders whose caches name
+# the old place, and CMake refuses them; those folders are started afresh.
+forget_moved_builds() {
+  local root=$1 cache home
+  while IFS= read -r cache; do
+    home=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache")
+    if [ -n "$home" ] && [ "$home" != "$root" ]; then
+      echo "build folder ${cache%/CMakeCache.txt} was made for $home: starting it afresh"
+      rm -rf "${cache%/CMakeCache.txt}"
+    fi
+  done < <(find "$root/build" -maxdepth 3 -name CMakeCache.txt 2>/dev/null)
 }

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Builds the Linux program and runs it on the shipped example in a scratch
-# folder, then shows what it read, what it wrote and how it ended.
+# folder, then shows what it read, what it wrote and how it ended. Exits
+# non-zero when the program cannot be built: an answer from an older build
+# would be no answer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/lib.sh
 need_packages cmake ninja-build g++
+forget_moved_builds "$root"
 
 echo "building the program (build/release/korvanda)"
-quietly "$root/build/logs/example-build.log" \
-  bash -c 'cmake --preset release && cmake --build --preset release'
+if ! quietly "$root/build/logs/example-build.log" \
+    bash -c 'cmake --preset release && cmake --build --preset release'; then
+  echo "FAILED: building the program"
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/examples/korvanda.in" "$work/"

@@ -12,13 +12,13 @@
 #     qemu-user;
 #  5. each fuzz target for KORVANDA_FUZZ_SECONDS (default 60);
 #  6. the packages: the .deb unpacked and run on the example, the .zip's
-#     contents.
+#     contents; and shellcheck over the scripts.
 # Quiet while things pass: a heading per phase, a line per step, the
 # output of whatever fails, each reason for a skipped test once, and a
 # last line "N passed, N failed, N skipped". Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+cd "$root" || exit 1
 . scripts/lib.sh
 fuzz_seconds=${KORVANDA_FUZZ_SECONDS:-60}
 logs=$root/build/logs
@@ -26,7 +26,8 @@ wine=/usr/lib/wine/wine64
 
 need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
   clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64 qemu-user \
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck
+forget_moved_builds "$root"
 
 passed=0
 failed=0
@@ -66,7 +67,8 @@ build() {
 suite() {
   local what=$1 dir=$2
   shift 2
-  local junit=$logs/junit-$(echo "$what" | tr -c 'a-zA-Z0-9\n' '-').xml
+  local junit
+  junit=$logs/junit-$(echo "$what" | tr -c 'a-zA-Z0-9\n' '-').xml
   echo "  running $what"
   ctest --test-dir "$dir" --output-junit "$junit" -j2 --timeout 300 "$@" \
     >"$junit.log" 2>&1
@@ -182,7 +184,7 @@ if build fuzz; then
   done
 fi
 
-heading "6. Packages"
+heading "6. Packages and scripts"
 package_check() {
   local scratch
   scratch=$(mktemp -d)
@@ -211,6 +213,7 @@ windows_zip_check() {
 }
 check "the .deb, unpacked into a scratch root, runs the example" package_check
 check "the Windows .zip holds the program and its map" windows_zip_check
+check "shellcheck over scripts/ and .ci/run" shellcheck scripts/*.sh .ci/run
 
 if [ ${#skip_reasons[@]} -gt 0 ]; then
   heading "Skipped, and why"

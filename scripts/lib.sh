@@ -32,11 +32,15 @@ need_packages() {
 # A Wine prefix of its own, made without asking anything or printing
 # diagnostics, without the optional components (.NET, the HTML engine),
 # and with Wine's own libraries linked rather than copied (20 MB, not
-# 700 MB).
+# 700 MB). Wine keeps its server's socket in a folder it leaves in the
+# temporary folder: that folder is PREFIX.tmp instead, beside the prefix,
+# where the Windows suite puts it too.
 make_wine_prefix() {
   local prefix=$1 wine=$2 libs=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
   [ -f "$prefix/system.reg" ] && return 0
-  WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  mkdir -p "$prefix.tmp"
+  TMPDIR="$prefix.tmp" WINEPREFIX="$prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=" \
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 || return 1
   local f
   while IFS= read -r f; do

@@ -29,6 +29,12 @@ need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
   g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck
 forget_moved_builds "$root"
 
+# Every file the tests make goes in a folder of their own under this one,
+# removed when they are done; the run ends by checking nothing is left.
+export TMPDIR=$root/build/tmp
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
+
 passed=0
 failed=0
 skipped=0
@@ -214,6 +220,12 @@ windows_zip_check() {
 check "the .deb, unpacked into a scratch root, runs the example" package_check
 check "the Windows .zip holds the program and its map" windows_zip_check
 check "shellcheck over scripts/ and .ci/run" shellcheck scripts/*.sh .ci/run
+nothing_left_behind() {
+  local left
+  left=$(ls -A "$TMPDIR")
+  [ -z "$left" ] || { echo "left in $TMPDIR: $left"; return 1; }
+}
+check "nothing left in the temporary folder" nothing_left_behind
 
 if [ ${#skip_reasons[@]} -gt 0 ]; then
   heading "Skipped, and why"

@@ -177,7 +177,8 @@ void RunLargestUnder(std::vector<std::string> tool,
 
 TEST(Memory, LargestInputMakesNoHeapAllocation) {
   if (const char* why = WhyNotMeasurable("valgrind")) GTEST_SKIP() << why;
-  std::string log = testing::TempDir() + "korvanda-valgrind.log";
+  e2e::ScratchFolder scratch;
+  std::string log = (scratch.Path() / "valgrind.log").string();
   // The shipped program is static, and a heap checker sees only an
   // allocator linked in at run time: the same code, linked dynamically.
   RunLargestUnder({"valgrind", "--log-file=" + log}, true);
@@ -196,7 +197,8 @@ constexpr long PeakResidentBoundKib = 4096;
 // test would carry the test's memory into the figure.
 TEST(Memory, LargestInputStaysWithinTheResidentBound) {
   if (const char* why = WhyNotMeasurable("/usr/bin/time")) GTEST_SKIP() << why;
-  std::string measure = testing::TempDir() + "korvanda-peak.txt";
+  e2e::ScratchFolder scratch;
+  std::string measure = (scratch.Path() / "peak.txt").string();
   RunLargestUnder({"/usr/bin/time", "-f", "%M", "-o", measure});
   long peak_kib = std::atol(e2e::ReadFile(measure).c_str());
   EXPECT_GT(peak_kib, 0);

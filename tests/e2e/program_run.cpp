@@ -74,9 +74,14 @@ std::optional<std::string> ContentsOf(const fs::path& path) {
 std::vector<std::string> Launched(std::vector<std::string> words) {
   const Target& target = CurrentTarget();
   if (!target.wine_prefix.empty()) {
-    // The prefix the build set up, never one in the user's home.
+    // The prefix the build set up, never one in the user's home; Wine
+    // leaves its server's folder in the temporary folder, so that is one
+    // beside the prefix (as scripts/lib.sh makes it).
     setenv("WINEPREFIX", target.wine_prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
+    const std::string wine_temporary = target.wine_prefix + ".tmp";
+    fs::create_directories(wine_temporary);
+    setenv("TMPDIR", wine_temporary.c_str(), 1);
   }
   words.insert(words.begin(), target.launcher.begin(), target.launcher.end());
   return words;
@@ -235,10 +240,19 @@ void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
-Result RunProgram(const Scenario& setup) {
+ScratchFolder::ScratchFolder() {
   std::string pattern =
       (fs::temp_directory_path() / "korvanda-e2e-XXXXXX").string();
-  fs::path folder = mkdtemp(pattern.data());
+  if (mkdtemp(pattern.data()) != nullptr) {
+    path_ = pattern;
+  }
+}
+
+ScratchFolder::~ScratchFolder() { fs::remove_all(path_); }
+
+Result RunProgram(const Scenario& setup) {
+  ScratchFolder scratch;
+  const fs::path& folder = scratch.Path();
   fs::path in = folder / "korvanda.in";
   fs::path out = folder / "korvanda.out";
   if (setup.input_is_folder) {
@@ -305,7 +319,6 @@ Result RunProgram(const Scenario& setup) {
   }
   result.input_after = ContentsOf(in);
   result.output_after = ContentsOf(out);
-  fs::remove_all(folder);
   return result;
 }
 

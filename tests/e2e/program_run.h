@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -50,6 +51,21 @@ struct Result {
 };
 
 Result RunProgram(const Scenario& setup);
+
+// A new folder in the temporary folder, removed with all it holds when
+// this goes: nothing a test makes is left behind or shared with another
+// run.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // Which program the suite runs and how: the native program, or the Windows
 // program under a launcher.

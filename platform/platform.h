@@ -13,15 +13,17 @@ namespace platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle InvalidFileHandle = -1;
 
-// Opens an existing file for reading; other openers may still read it.
-// On failure returns InvalidFileHandle and LastError() tells why.
+// Opens an existing file for reading; other openers may still read it,
+// and none may write it while it is open. A file held open for writing is
+// refused. On failure returns InvalidFileHandle and LastError() tells why.
 FileHandle OpenExistingForReading(const char* name);
 
 // Creates the file, or truncates an existing one to zero length, for
-// writing; other openers may still read it. A file that `being_read` (or
-// InvalidFileHandle) already has open, under whatever name, is refused
-// before anything in it changes.
-FileHandle CreateForWriting(const char* name, FileHandle being_read);
+// writing; other openers may neither read nor write it through the
+// platform's own locks or sharing. A file held open by anyone else, this
+// process's input under another name included, is refused before
+// anything in it changes.
+FileHandle CreateForWriting(const char* name);
 
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,

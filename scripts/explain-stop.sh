@@ -58,11 +58,11 @@ case $code in
   2) meaning="no such file" ;;
   5) meaning="access denied (Windows)" ;;
   13) meaning="permission denied (Linux)" ;;
-  16) meaning="korvanda.out is another name for korvanda.in (Linux)" ;;
+  16) meaning="the file is busy: another run holds it, or korvanda.out is another name for korvanda.in (Linux)" ;;
   21) meaning="a folder where a file should be (Linux)" ;;
   27) meaning="a file-size limit (Linux)" ;;
   28) meaning="no space left on the disk (Linux)" ;;
-  32) meaning="the file is held by another program (Windows)" ;;
+  32) meaning="the file is held by another program or run, or korvanda.out is another name for korvanda.in (Windows)" ;;
   255) meaning="a system error code whose low 8 bits are all zero" ;;
   *) meaning="the system's error code, low 8 bits" ;;
 esac

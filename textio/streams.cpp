@@ -16,13 +16,9 @@ void Open(TextStream& stream, StreamMode mode) {
   stream.BufferPos = 0;
   stream.BufferEnd = 0;
   stream.AtEnd = false;
-  // Writing never truncates the file that is being read, under any name.
-  const platform::FileHandle being_read = InputFile.Mode == StreamMode::Input
-                                              ? InputFile.Handle
-                                              : platform::InvalidFileHandle;
   stream.Handle = mode == StreamMode::Input
                       ? platform::OpenExistingForReading(stream.Name)
-                      : platform::CreateForWriting(stream.Name, being_read);
+                      : platform::CreateForWriting(stream.Name);
   if (stream.Handle == platform::InvalidFileHandle) {
     stream.Mode = StreamMode::Closed;
     Record(platform::LastError());

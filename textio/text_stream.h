@@ -46,7 +46,7 @@ extern std::uint32_t PendingIoStatus;
 
 void BindStream(TextStream& stream, const char* name);
 void OpenForReading(TextStream& stream);
-// Refuses the file that InputFile has open, under whatever name.
+// Refuses a file that is held open, InputFile's under another name too.
 void OpenForWriting(TextStream& stream);
 
 // Returns 0, recording nothing, once the data has ended.

@@ -16,20 +16,6 @@ namespace {
 
 constexpr int FirstPrivateDescriptor = 3;
 
-// A process may start with standard descriptors closed; a file opened then
-// would take descriptor 1 and receive the report line. Our files never sit
-// on 0, 1 or 2.
-int KeepOffStandardDescriptors(int fd) {
-  if (fd < 0 || fd >= FirstPrivateDescriptor) {
-    return fd;
-  }
-  int moved = fcntl(fd, F_DUPFD_CLOEXEC, FirstPrivateDescriptor);
-  int saved = errno;
-  close(fd);
-  errno = saved;
-  return moved;
-}
-
 // An interrupted call did nothing and is made again.
 template <typename Call>
 auto Retried(Call call) {
@@ -41,11 +27,37 @@ auto Retried(Call call) {
   }
 }
 
-bool IsOpenAs(FileHandle file, const struct stat& other) {
-  struct stat info;
-  return file != InvalidFileHandle &&
-         fstat(static_cast<int>(file), &info) == 0 &&
-         info.st_dev == other.st_dev && info.st_ino == other.st_ino;
+// A process may start with standard descriptors closed; a file opened then
+// would take descriptor 1 and receive the report line. Our files never sit
+// on 0, 1 or 2.
+int KeepOffStandardDescriptors(int fd) {
+  if (fd < 0 || fd >= FirstPrivateDescriptor) {
+    return fd;
+  }
+  int moved = Retried(
+      [&] { return fcntl(fd, F_DUPFD_CLOEXEC, FirstPrivateDescriptor); });
+  int saved = errno;
+  close(fd);
+  errno = saved;
+  return moved;
+}
+
+// Two runs in one folder must not write one answer over the other, nor
+// one run empty the file another is reading. A regular file is locked
+// while it is open: shared for reading, exclusive for writing, without
+// waiting. The locks belong to the opening, not to the process, so an
+// output that is the input under another name conflicts with this run's
+// own lock on the input and is refused before it is emptied. 0, or why
+// the file cannot be had: EBUSY when it is held, or the code of the call
+// that failed, since then nobody can tell.
+int Lock(int fd, short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;  // from the start, to the end, however it grows
+  if (Retried([&] { return fcntl(fd, F_OFD_SETLK, &lock); }) == 0) {
+    return 0;
+  }
+  return errno == EAGAIN ? EBUSY : errno;
 }
 
 bool WriteAllTo(int fd, const std::uint8_t* from, std::uint32_t count) {
@@ -74,7 +86,8 @@ FileHandle OpenChecked(const char* name, int flags, Check check) {
     return InvalidFileHandle;
   }
   struct stat info;
-  int reason = fstat(fd, &info) != 0 ? errno : check(fd, info);
+  int reason =
+      Retried([&] { return fstat(fd, &info); }) != 0 ? errno : check(fd, info);
   if (reason == 0) {
     return fd;
   }
@@ -94,22 +107,26 @@ void Ignore(int signal_number) {
 
 FileHandle OpenExistingForReading(const char* name) {
   // Reading a directory would only fail later, after the output file had
-  // already been truncated; refuse it here instead.
-  return OpenChecked(name, O_RDONLY, [](int, const struct stat& info) {
-    return S_ISDIR(info.st_mode) ? EISDIR : 0;
+  // already been emptied; refuse it here instead. A FIFO or a device is
+  // shared by nature and left unlocked.
+  return OpenChecked(name, O_RDONLY, [](int fd, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+      return EISDIR;
+    }
+    return S_ISREG(info.st_mode) ? Lock(fd, F_RDLCK) : 0;
   });
 }
 
-FileHandle CreateForWriting(const char* name, FileHandle being_read) {
-  // Nothing is truncated until the file is known not to be the one being
-  // read: through a link or another path, the input would be destroyed.
+FileHandle CreateForWriting(const char* name) {
+  // Nothing is emptied until the file is known to be held by no one else,
+  // this run's input included.
   return OpenChecked(
-      name, O_WRONLY | O_CREAT, [&](int fd, const struct stat& info) {
+      name, O_WRONLY | O_CREAT, [](int fd, const struct stat& info) {
         if (!S_ISREG(info.st_mode)) {
           return 0;  // a FIFO or a device takes the answer as it comes
         }
-        if (IsOpenAs(being_read, info)) {
-          return EBUSY;
+        if (int held = Lock(fd, F_WRLCK); held != 0) {
+          return held;
         }
         return Retried([&] { return ftruncate(fd, 0); }) != 0 ? errno : 0;
       });

@@ -39,9 +39,9 @@ FileHandle OpenExistingForReading(const char* name) {
   return Open(name, GENERIC_READ, OPEN_EXISTING);
 }
 
-// The input is held with read-only sharing, so the system itself refuses
-// to open it again for writing, under any name (32).
-FileHandle CreateForWriting(const char* name, FileHandle) {
+// Every file is held with read-only sharing, so the system itself refuses
+// a second writer, and the input under another name (32).
+FileHandle CreateForWriting(const char* name) {
   return Open(name, GENERIC_WRITE, CREATE_ALWAYS);
 }
 

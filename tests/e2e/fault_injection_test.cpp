@@ -39,6 +39,7 @@ struct FaultCase {
   std::string input;
   int status;  // 0 for a complete run
   std::optional<std::string> out;
+  Scenario::OutputName output_name = Scenario::OutputName::Own;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -52,6 +53,7 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   Scenario s;
   s.input = c.input;
   s.earlier_output = Earlier;
+  s.output_name = c.output_name;
   s.wrapper = {"strace", "-o", "/dev/null"};
   s.wrapper.insert(s.wrapper.end(), c.faults.begin(), c.faults.end());
   Result r = RunProgram(s);
@@ -81,6 +83,26 @@ INSTANTIATE_TEST_SUITE_P(
                   "4 1 3 4",
                   EROFS,
                   Earlier},
+        // Whether the output is held by anyone, the input under another
+        // name included, cannot be told: nothing is emptied. (strace
+        // follows the link, so the second look is the output's.)
+        FaultCase{
+            "LookAtTheOutputFails",
+            {"-P", "korvanda.out", "-e", "inject=newfstatat:error=EIO:when=2"},
+            "4 1 3 4",
+            EIO,
+            "4 1 3 4",
+            Scenario::OutputName::SymbolicLinkToInput},
+        FaultCase{"LockOnTheOutputFails",
+                  {"-P", "korvanda.out", "-e", "inject=fcntl:error=ENOLCK"},
+                  "4 1 3 4",
+                  ENOLCK,
+                  Earlier},
+        FaultCase{"EmptyingTheOutputFails",
+                  {"-P", "korvanda.out", "-e", "inject=ftruncate:error=EIO"},
+                  "4 1 3 4",
+                  EIO,
+                  Earlier},
         FaultCase{"FirstReadFails",
                   {"-P", "korvanda.in", "-e", "inject=read:error=EIO:when=1"},
                   "4 1 3 4",
@@ -95,6 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-P", "korvanda.out", "-e", "inject=write:error=ENOSPC"},
                   "4 1 3 4",
                   ENOSPC,
+                  ""},
+        FaultCase{"WriteTakesNothing",
+                  {"-P", "korvanda.out", "-e", "inject=write:retval=0"},
+                  "4 1 3 4",
+                  EIO,
                   ""},
         FaultCase{"CloseOfInputFails",
                   {"-P", "korvanda.in", "-e", "inject=close:error=EIO"},
@@ -133,6 +160,18 @@ INSTANTIATE_TEST_SUITE_P(
             LongInput(),
             0,
             LongAnswer()},
+        FaultCase{
+            "InterruptedLookRetried",
+            {"-P", "korvanda.in", "-e", "inject=newfstatat:error=EINTR:when=1"},
+            "4 1 3 4",
+            0,
+            Answer},
+        // The descriptor is gone all the same: the close is done.
+        FaultCase{"InterruptedCloseIsDone",
+                  {"-P", "korvanda.out", "-e", "inject=close:error=EINTR"},
+                  "4 1 3 4",
+                  0,
+                  Answer},
         FaultCase{
             "InterruptedWriteRetried",
             {"-P", "korvanda.out", "-e", "inject=write:error=EINTR:when=1"},

@@ -1,12 +1,14 @@
 #include "program_run.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -250,19 +252,162 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() { fs::remove_all(path_); }
 
+namespace {
+
+struct Running {
+  pid_t pid = -1;
+  int standard_output = -1;  // the read end, or -1 when nobody reads
+};
+
+Running Start(const Scenario& setup, const fs::path& folder,
+              const CommandLine& command) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    return {};
+  }
+  if (setup.standard_output_reader_gone) {
+    close(pipe_fds[0]);
+    pipe_fds[0] = -1;
+  }
+  std::string folder_name = folder.string();
+  // The child shares this process's memory until it execs, rather than
+  // copying a test's worth of pages for nothing.
+  pid_t child = vfork();
+  if (child == 0) {
+    ExecChild(setup, folder_name.c_str(), pipe_fds[1], command);
+  }
+  close(pipe_fds[1]);
+  return {child, pipe_fds[0]};
+}
+
+void Finish(const Running& run, const Scenario& setup, Result& result) {
+  if (run.standard_output >= 0) {
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(run.standard_output, chunk, sizeof chunk)) > 0) {
+      result.standard_output.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(run.standard_output);
+  }
+  int wait_status = 0;
+  waitpid(run.pid, &wait_status, 0);
+  result.exited = WIFEXITED(wait_status);
+  result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
+  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  if (setup.no_standard_output_handle) {
+    // The helper prints the program's exit code; the program itself had
+    // nowhere to write.
+    result.status = result.exited && result.status == 0
+                        ? std::atoi(result.standard_output.c_str())
+                        : -1;
+    result.standard_output.clear();
+  }
+}
+
+// Whether some process holds a lock on the file that a lock of `type`
+// would meet.
+bool Locked(const fs::path& file, short type) {
+  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  bool held =
+      fd >= 0 && fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  if (fd >= 0) close(fd);
+  return held;
+}
+
+template <typename Condition>
+void WaitUntil(Condition condition) {
+  for (int tries = 0; tries < 2000 && !condition(); ++tries) {
+    usleep(10000);
+  }
+}
+
+// What a FIFO receives until its writer, which may not have opened it
+// yet, closes it again.
+std::string ReadFifo(const fs::path& fifo) {
+  int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  std::string bytes;
+  pollfd ready = {fd, POLLIN, 0};
+  while (fd >= 0 && poll(&ready, 1, 20000) > 0) {
+    char chunk[256];
+    ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got == 0 || (got < 0 && errno != EAGAIN)) break;
+    if (got > 0) bytes.append(chunk, static_cast<std::size_t>(got));
+  }
+  if (fd >= 0) close(fd);
+  return bytes;
+}
+
+// The first run is held on a FIFO (made by RunProgram) while the second
+// runs to its end; then the first is let go.
+void RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
+                           const CommandLine& command, Result& result) {
+  const bool same_folder = setup.second_run == Scenario::SecondRun::SameFolder;
+  const fs::path in = folder / "korvanda.in";
+  const fs::path out = folder / "korvanda.out";
+  // Kept open for writing, so the held run's reads wait for the input.
+  int feed = same_folder ? open(in.c_str(), O_RDWR | O_CLOEXEC) : -1;
+  Running held = Start(setup, folder, command);
+  // The Windows program's sharing is Wine's own, out of this process's
+  // sight: its output's appearing has to do.
+  WaitUntil([&] {
+    return !same_folder                ? Locked(in, F_WRLCK)
+           : e2e::RunsWindowsProgram() ? fs::exists(out)
+                                       : Locked(out, F_RDLCK);
+  });
+  ScratchFolder other;
+  if (!same_folder) {
+    WriteFile((other.Path() / "korvanda.in").string(), *setup.input);
+    fs::create_symlink(in, other.Path() / "korvanda.out");
+  }
+  // A second run that is not refused would wait on the held run's FIFO
+  // for good: it is given a while, then stopped.
+  Running second = Start(setup, same_folder ? folder : other.Path(), command);
+  WaitUntil([&] {
+    siginfo_t ended = {};
+    return waitid(P_PID, static_cast<id_t>(second.pid), &ended,
+                  WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           ended.si_pid == second.pid;
+  });
+  kill(second.pid, SIGKILL);
+  Finish(second, setup, result);
+  std::string answer;
+  if (same_folder) {
+    // A short write shows as a wrong answer of the held run.
+    ssize_t fed = write(feed, setup.input->data(), setup.input->size());
+    (void)fed;
+    close(feed);
+  } else {
+    answer = ReadFifo(out);
+  }
+  Result first;
+  Finish(held, setup, first);
+  result.held_status = first.status;
+  result.held_answer = same_folder ? ContentsOf(out) : answer;
+}
+
+}  // namespace
+
 Result RunProgram(const Scenario& setup) {
   ScratchFolder scratch;
   const fs::path& folder = scratch.Path();
   fs::path in = folder / "korvanda.in";
   fs::path out = folder / "korvanda.out";
+  using SecondRun = Scenario::SecondRun;
   if (setup.input_is_folder) {
     fs::create_directory(in);
+  } else if (setup.second_run == SecondRun::SameFolder) {
+    mkfifo(in.c_str(), 0600);
   } else if (setup.input) {
     WriteFile(in.string(), *setup.input);
   }
   using OutputName = Scenario::OutputName;
   if (setup.output_is_folder) {
     fs::create_directory(out);
+  } else if (setup.second_run == SecondRun::OutputLinkedToInput) {
+    mkfifo(out.c_str(), 0600);
   } else if (setup.output_name == OutputName::SymbolicLinkToInput) {
     fs::create_symlink("korvanda.in", out);
   } else if (setup.output_name == OutputName::HardLinkToInput) {
@@ -277,46 +422,14 @@ Result RunProgram(const Scenario& setup) {
   if (setup.input_held_unshared) {
     holder = HoldInput(folder);
   }
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    return {};
-  }
-  if (setup.standard_output_reader_gone) {
-    close(pipe_fds[0]);
-    pipe_fds[0] = -1;
-  }
   CommandLine command = ProgramCommand(setup);
-  std::string folder_name = folder.string();
-  // The child shares this process's memory until it execs, rather than
-  // copying a test's worth of pages for nothing.
-  pid_t child = vfork();
-  if (child == 0) {
-    ExecChild(setup, folder_name.c_str(), pipe_fds[1], command);
-  }
-  close(pipe_fds[1]);
   Result result;
-  if (pipe_fds[0] >= 0) {
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(pipe_fds[0], chunk, sizeof chunk)) > 0) {
-      result.standard_output.append(chunk, static_cast<std::size_t>(got));
-    }
-    close(pipe_fds[0]);
+  if (setup.second_run == SecondRun::None) {
+    Finish(Start(setup, folder, command), setup, result);
+  } else {
+    RunWhileAnotherIsHeld(setup, folder, command, result);
   }
-  int wait_status = 0;
-  waitpid(child, &wait_status, 0);
   Release(holder);
-  result.exited = WIFEXITED(wait_status);
-  result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
-  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
-  if (setup.no_standard_output_handle) {
-    // The helper prints the program's exit code; the program itself had
-    // nowhere to write.
-    result.status = result.exited && result.status == 0
-                        ? std::atoi(result.standard_output.c_str())
-                        : -1;
-    result.standard_output.clear();
-  }
   result.input_after = ContentsOf(in);
   result.output_after = ContentsOf(out);
   return result;

@@ -39,6 +39,13 @@ struct Scenario {
   std::vector<std::string> wrapper;
   // Runs the dynamically linked build of the same program instead.
   bool dynamically_linked = false;
+  // A second run starts while this one is held waiting on a FIFO: in the
+  // same folder, this one waiting for its input; or in a folder of its own
+  // whose "korvanda.out" is a link to this one's input, this one waiting
+  // to open its output. The result is then the second run's; the held
+  // run's own is in held_status and held_answer.
+  enum class SecondRun { None, SameFolder, OutputLinkedToInput };
+  SecondRun second_run = SecondRun::None;
 };
 
 struct Result {
@@ -48,6 +55,8 @@ struct Result {
   std::string standard_output;
   std::optional<std::string> input_after;
   std::optional<std::string> output_after;
+  int held_status = -1;
+  std::optional<std::string> held_answer;
 };
 
 Result RunProgram(const Scenario& setup);

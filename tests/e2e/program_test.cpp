@@ -75,7 +75,9 @@ TEST(Files, RefusedFilesAreLeftAsTheyWere) {
   const bool windows = e2e::RunsWindowsProgram();
   // The Windows program holds its input with read-only sharing (32).
   const int busy = windows ? 32 : EBUSY;
+  using SecondRun = Scenario::SecondRun;
   const std::string input = "4 1 3 4";
+  const std::string answer = "6\r\n4 2\r\n3 1\r\n";
   // Holding a file against others is the Windows program's case, a POSIX
   // device the Linux program's.
   enum Where { Both, WindowsOnly, LinuxOnly };
@@ -111,6 +113,13 @@ TEST(Files, RefusedFilesAreLeftAsTheyWere) {
       {"output the null device",
        [](Scenario& s) { s.output_name = OutputName::NullDevice; }, 0,
        std::nullopt, LinuxOnly},
+      // While one run holds its files, another is refused before it
+      // empties or reads anything, and the first run's answer stands.
+      {"a second run in the same folder",
+       [](Scenario& s) { s.second_run = SecondRun::SameFolder; }, busy, answer},
+      {"a second run whose output is a link to the first run's input",
+       [](Scenario& s) { s.second_run = SecondRun::OutputLinkedToInput; }, busy,
+       std::nullopt, LinuxOnly},
   };
   for (const Case& c : cases) {
     if ((c.where == WindowsOnly && e2e::HoldHelperPath().empty()) ||
@@ -125,7 +134,16 @@ TEST(Files, RefusedFilesAreLeftAsTheyWere) {
       EXPECT_EQ(ParseReport(r.standard_output).code, c.code) << c.what;
     }
     EXPECT_EQ(r.output_after, c.out) << c.what;
-    EXPECT_EQ(r.input_after, s.input) << c.what;
+    if (s.second_run == SecondRun::None) {
+      EXPECT_EQ(r.input_after, s.input) << c.what;
+    } else {
+      EXPECT_EQ(r.held_status, 0) << c.what;
+      EXPECT_EQ(r.held_answer, answer) << c.what;
+      // A FIFO fed the first run in the same folder.
+      EXPECT_EQ(r.input_after,
+                s.second_run == SecondRun::SameFolder ? std::nullopt : s.input)
+          << c.what;
+    }
   }
 }
 

@@ -144,13 +144,12 @@ FileHandle OpenExistingForReading(const char* name) {
   return NewHandle(name);
 }
 
-FileHandle CreateForWriting(const char* name, FileHandle being_read) {
+// A writer holds its file alone: one that is open already is refused.
+FileHandle CreateForWriting(const char* name) {
   if (Fails(Call::CreateWrite, name)) {
     return InvalidFileHandle;
   }
-  OpenFile* reading =
-      being_read == InvalidFileHandle ? nullptr : Lookup(being_read);
-  if (reading != nullptr && reading->name == name) {
+  if (FileIsOpen(name)) {
     last_error = BusyCode;
     return InvalidFileHandle;
   }

@@ -32,7 +32,7 @@ void FillReport() {
   do {
     Report[p--] = static_cast<std::uint8_t>('0' + v % 10);
     v /= 10;
-  } while (v != 0 && p >= CodeFieldFirst);
+  } while (v != 0);
 
   for (p = SiteFieldFirst; p <= SiteFieldLast; ++p) {
     Report[p] = '0';

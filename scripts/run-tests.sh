@@ -8,10 +8,13 @@
 #     distribution hardening flags;
 #  3. the unit and end-to-end suites under AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
-#  4. the program and its suites built for aarch64 and s390x, run under
+#  4. the unit and end-to-end suites on an unoptimised build that counts
+#     the program's branches, and a check that every branch not marked
+#     in the source was taken;
+#  5. the program and its suites built for aarch64 and s390x, run under
 #     qemu-user;
-#  5. each fuzz target for KORVANDA_FUZZ_SECONDS (default 60);
-#  6. the packages: the .deb unpacked and run on the example, the .zip's
+#  6. each fuzz target for KORVANDA_FUZZ_SECONDS (default 60);
+#  7. the packages: the .deb unpacked and run on the example, the .zip's
 #     contents; and shellcheck over the scripts.
 # Quiet while things pass: a heading per phase, a line per step, the
 # output of whatever fails, each reason for a skipped test once, and a
@@ -26,7 +29,7 @@ wine=/usr/lib/wine/wine64
 
 need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
   clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64 qemu-user \
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck gcovr
 forget_moved_builds "$root"
 
 # Every file the tests make goes in a folder of their own under this one,
@@ -171,14 +174,23 @@ if build sanitize; then
   suite "unit and end-to-end tests, sanitized" build/sanitize
 fi
 
-heading "4. Built for other processors, run under qemu-user"
+heading "4. Branch coverage of the program"
+if build coverage; then
+  # Counts add up across runs: start from none.
+  find build/coverage -name '*.gcda' -delete
+  suite "unit and end-to-end tests, counting branches" build/coverage
+  check "every unmarked branch of the program taken (gcovr)" \
+    scripts/coverage-report.sh build/coverage
+fi
+
+heading "5. Built for other processors, run under qemu-user"
 for processor in aarch64 s390x; do
   if build "$processor"; then
     suite "all tests on $processor" "build/$processor"
   fi
 done
 
-heading "5. Fuzzing, ${fuzz_seconds} s a target"
+heading "6. Fuzzing, ${fuzz_seconds} s a target"
 if build fuzz; then
   for target in read_integer program; do
     found=$(mktemp -d)
@@ -190,7 +202,7 @@ if build fuzz; then
   done
 fi
 
-heading "6. Packages and scripts"
+heading "7. Packages and scripts"
 package_check() {
   local scratch
   scratch=$(mktemp -d)

@@ -86,8 +86,9 @@ int GatherToken(TextStream& stream, std::uint8_t* token) {
       length += take;
     } while (take == 8);
     stream.BufferPos = pos;
-    if (length == MaxTokenLength || pos < end || stream.AtEnd ||
-        !Refill(stream)) {
+    // Data ended by an empty read or a byte 26 never comes here: the
+    // scans before stop there.
+    if (length == MaxTokenLength || pos < end || !Refill(stream)) {
       break;
     }
   }
@@ -97,12 +98,13 @@ int GatherToken(TextStream& stream, std::uint8_t* token) {
 
 // A token that reaches the block's end, is cut, or is no integer at all:
 // made a token of its own, followed by the sentinel, it must be an integer
-// from end to end.
+// from end to end. The stream stands on its first byte, so it is never
+// empty.
 [[gnu::noinline]] std::int32_t ReadGatheredToken(TextStream& stream) {
   std::uint8_t token[MaxTokenLength + TokenLookahead];
   const int length = GatherToken(stream, token);
   std::int32_t value = 0;
-  if (length == 0 || ScanInteger(token, value) != length) {
+  if (ScanInteger(token, value) != length) {
     Record(InvalidNumberStatus);
   }
   return value;

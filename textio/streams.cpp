@@ -30,19 +30,6 @@ void Open(TextStream& stream, StreamMode mode) {
 
 }  // namespace
 
-void BindStream(TextStream& stream, const char* name) {
-  stream.Mode = StreamMode::Closed;
-  stream.BufferPos = 0;
-  stream.BufferEnd = 0;
-  stream.AtEnd = false;
-  stream.Handle = platform::InvalidFileHandle;
-  int length = 0;
-  for (; length < MaxFileNameLength && name[length] != '\0'; ++length) {
-    stream.Name[length] = name[length];
-  }
-  stream.Name[length] = '\0';
-}
-
 void OpenForReading(TextStream& stream) { Open(stream, StreamMode::Input); }
 
 void OpenForWriting(TextStream& stream) { Open(stream, StreamMode::Output); }

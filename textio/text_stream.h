@@ -3,7 +3,9 @@
 // returns normally; callers check the status after each group of calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -44,7 +46,18 @@ extern TextStream OutputFile;
 // 0 while nothing has failed; never set back to 0.
 extern std::uint32_t PendingIoStatus;
 
-void BindStream(TextStream& stream, const char* name);
+// The names are the program's own: one too long does not compile.
+template <std::size_t Size>
+void BindStream(TextStream& stream, const char (&name)[Size]) {
+  static_assert(Size <= MaxFileNameLength + 1, "a name of 259 bytes at most");
+  stream.Mode = StreamMode::Closed;
+  stream.BufferPos = 0;
+  stream.BufferEnd = 0;
+  stream.AtEnd = false;
+  stream.Handle = platform::InvalidFileHandle;
+  std::memcpy(stream.Name, name, Size);  // with its zero byte
+}
+
 void OpenForReading(TextStream& stream);
 // Refuses a file that is held open, InputFile's under another name too.
 void OpenForWriting(TextStream& stream);

@@ -193,10 +193,13 @@ std::string LargestPaddedInput() {
 }
 
 // Why the shipped program's memory cannot be measured here, or null. A
-// sanitized build allocates and maps memory for its own bookkeeping.
+// sanitized or counting build allocates and maps memory for its own
+// bookkeeping.
 const char* WhyNotMeasurable(const char* tool) {
   if (const char* why = e2e::WhyNotNative()) return why;
-  if (KORVANDA_SANITIZED) return "sanitizers take memory of their own";
+  if (KORVANDA_INSTRUMENTED) {
+    return "an instrumented build takes memory of its own";
+  }
   if (!Have(tool)) return "the measuring tool is not installed";
   return nullptr;
 }

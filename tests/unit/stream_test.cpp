@@ -11,10 +11,10 @@ using textio::PendingIoStatus;
 using textio::StreamMode;
 using textio::TextStream;
 
-TextStream& OpenOutput(const char* name = "out") {
+TextStream& OpenOutput() {
   harness::ResetProcess();
   TextStream& s = textio::OutputFile;
-  textio::BindStream(s, name);
+  textio::BindStream(s, "out");
   textio::OpenForWriting(s);
   return s;
 }
@@ -188,10 +188,11 @@ TEST(Closing, FailedCloseRecordsCodeAndTheStreamIsClosedAllTheSame) {
     harness::ResetProcess();
     fake::PutFile("in", "1");
     TextStream& s = textio::InputFile;
-    textio::BindStream(s, name);
     if (std::string(name) == "in") {
+      textio::BindStream(s, "in");
       textio::OpenForReading(s);
     } else {
+      textio::BindStream(s, "out");
       textio::OpenForWriting(s);
       textio::WriteInteger(s, 9);
     }

@@ -7,26 +7,19 @@ namespace failstop {
 
 constinit std::int32_t ProcessExitStatus = 0;
 constinit std::uint32_t FailureSite = 0;
+constinit std::uint8_t Report[ReportLength] = "Runtime error     at 00000000";
 
 namespace {
 
-constexpr int ReportLength = 30;  // 29 characters and a zero byte
-constinit std::uint8_t Report[ReportLength] = "Runtime error     at 00000000";
 constexpr std::uint8_t ReportLineEnd[] = {13, 10};
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-// Zero-based offsets of the two fields.
-constexpr int CodeFieldFirst = 13;
+// Zero-based offsets of the last digit of each field.
 constexpr int CodeFieldLast = 16;
-constexpr int SiteFieldFirst = 21;
 constexpr int SiteFieldLast = 28;
 
-// Starts both fields from the blank template, so the line never keeps a
-// digit of an earlier fill.
+// Digits over the template's spaces and zeros: a process reports once.
 void FillReport() {
-  for (int p = CodeFieldFirst; p <= CodeFieldLast; ++p) {
-    Report[p] = ' ';
-  }
   auto v = static_cast<std::uint32_t>(ProcessExitStatus);
   int p = CodeFieldLast;
   do {
@@ -34,9 +27,6 @@ void FillReport() {
     v /= 10;
   } while (v != 0);
 
-  for (p = SiteFieldFirst; p <= SiteFieldLast; ++p) {
-    Report[p] = '0';
-  }
   std::uint32_t u = FailureSite;
   p = SiteFieldLast;
   do {

@@ -14,6 +14,9 @@ namespace failstop {
 extern std::int32_t ProcessExitStatus;
 // Identifies the place that stopped; 0 while no stop is under way.
 extern std::uint32_t FailureSite;
+// The report line, 29 characters and a zero byte, filled in in place.
+inline constexpr int ReportLength = 30;
+extern std::uint8_t Report[ReportLength];
 
 // A stream status whose low 8 bits are zero would otherwise end the run
 // with status 0 and pass for success.

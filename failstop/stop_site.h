@@ -15,9 +15,10 @@
 //     value, since their labels differ. Nothing depends on where the stop
 //     function is called from, so merged or moved calls change nothing.
 //  2. SiteValue in fail_stop.cpp turns the address into the report's value.
-//  3. The end-to-end suite reads the labels from the built program's
-//     symbol table and checks that each stop reports its own label's value
-//     and that the program has exactly its 13 places.
+//  3. The build writes the map of places from the program's symbol table
+//     and fails unless its labels are exactly the places listed in
+//     solver/stop_places.txt; the end-to-end suite checks that each stop
+//     reports its own label's value.
 #pragma once
 
 namespace failstop {

@@ -70,14 +70,13 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   EXPECT_EQ(r.input_after, c.input);
 }
 
+// Each kind of system call the program makes, failing with its code passed
+// through, and interrupted. What the streams and the stop do around a
+// failure is the same on every platform and proven over the in-memory one
+// (PlatformFailures).
 INSTANTIATE_TEST_SUITE_P(
     Release, InjectedFault,
     testing::Values(
-        FaultCase{"InputRefused",
-                  {"-P", "korvanda.in", "-e", "inject=openat:error=EACCES"},
-                  "4 1 3 4",
-                  EACCES,
-                  Earlier},
         FaultCase{"OutputCannotBeCreated",
                   {"-P", "korvanda.out", "-e", "inject=openat:error=EROFS"},
                   "4 1 3 4",
@@ -108,11 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "4 1 3 4",
                   EIO,
                   ""},
-        FaultCase{"RefillInsideThePositionLoopFails",
-                  {"-P", "korvanda.in", "-e", "inject=read:error=EIO:when=3"},
-                  LongInput(),
-                  EIO,
-                  ""},
         FaultCase{"WriteOutAtCloseFails",
                   {"-P", "korvanda.out", "-e", "inject=write:error=ENOSPC"},
                   "4 1 3 4",
@@ -123,30 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "4 1 3 4",
                   EIO,
                   ""},
-        FaultCase{"CloseOfInputFails",
-                  {"-P", "korvanda.in", "-e", "inject=close:error=EIO"},
-                  "4 1 3 4",
-                  EIO,
-                  Answer},
         FaultCase{"CloseOfOutputFails",
                   {"-P", "korvanda.out", "-e", "inject=close:error=EIO"},
                   "4 1 3 4",
                   EIO,
                   Answer},
-        // The answer is buffered when the input's close fails; writing it
-        // out during the stop fails too, and the stop's code stands.
-        FaultCase{"WriteOutDuringStopFails",
-                  {"-P", "korvanda.in", "-P", "korvanda.out", "-e",
-                   "inject=close:error=EIO:when=1", "-e",
-                   "inject=write:error=ENOSPC"},
-                  "4 1 3 4",
-                  EIO,
-                  ""},
-        FaultCase{"StatusWithNoLowBits",
-                  {"-P", "korvanda.in", "-e", "inject=close:error=512"},
-                  "1",
-                  255,
-                  "0\r\n"},
         // Interrupted calls are retried, not taken for failures.
         FaultCase{"InterruptedOpensRetried",
                   {"-P", "korvanda.in", "-P", "korvanda.out", "-e",

@@ -273,13 +273,13 @@ TEST(FailureSites, EachStopReportsItsOwnPlaceOnEveryPassAndRun) {
 
 // Every place that can stop the program is in it once, each at its own
 // address (a copy made by an optimiser fails the build, and so does a
-// place missing from the map): the checks after the answer is written,
-// which cannot fail in a real run, are shown distinct here.
-TEST(FailureSites, TheProgramHasItsThirteenPlacesEachApart) {
+// place missing from the map or the table): the checks after the answer
+// is written, which cannot fail in a real run, are shown apart here.
+TEST(FailureSites, EachPlaceHasAValueOfItsOwn) {
   const std::map<std::string, std::uint32_t> places = e2e::StopPlaces();
-  EXPECT_EQ(places.size(), 13u);
   std::set<std::uint32_t> values;
   for (const auto& [place, value] : places) values.insert(value);
+  EXPECT_FALSE(places.empty());
   EXPECT_EQ(values.size(), places.size()) << "two places share a value";
 }
 

@@ -2,6 +2,8 @@
 // all of the program's static state put back to its start-up values.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,10 @@
 namespace harness {
 
 inline void ResetProcess() {
+  // The report line's template as the program starts with it: a stop
+  // fills it in place, once in a process, many times in a test's.
+  static const auto pristine = std::to_array(failstop::Report);
+  std::copy(pristine.begin(), pristine.end(), failstop::Report);
   fake::Reset();
   textio::PendingIoStatus = 0;
   textio::InputFile = {};

@@ -221,11 +221,4 @@ TEST(TokenSequence, AfterTheEndTheFileIsNotReadAgain) {
   }
 }
 
-TEST(TokenSequence, InvalidTokenIsConsumedWholeAndNextReadGoesOn) {
-  OpenInput("12a 7");
-  textio::ReadInteger(InputFile);
-  EXPECT_EQ(PendingIoStatus, Invalid);
-  EXPECT_EQ(textio::ReadInteger(InputFile), 7);
-}
-
 }  // namespace

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -102,7 +100,6 @@ struct PlatformCase {
   void (*plan)();
   std::string input;
   int status;
-  bool out_exists;
   std::string out;
 };
 
@@ -113,37 +110,32 @@ TEST(PlatformFailures, StopAtTheCheckAfterTheFailingCall) {
     return s;
   }();
   const PlatformCase cases[] = {
-      {"input missing", [] {}, "", 2, true, "kept"},
+      {"input missing", [] {}, "", 2, "kept"},
       {"input refused",
        [] { fake::FailCall(Call::OpenRead, 5, "korvanda.in"); }, "4 1 3 4", 5,
-       true, "kept"},
-      {"input held", [] { fake::FailCall(Call::OpenRead, 32, "korvanda.in"); },
-       "4 1 3 4", 32, true, "kept"},
+       "kept"},
       {"output refused",
        [] { fake::FailCall(Call::CreateWrite, 5, "korvanda.out"); }, "4 1 3 4",
-       5, true, "kept"},
+       5, "kept"},
       {"first read", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 1); },
-       "4 1 3 4", 23, true, ""},
+       "4 1 3 4", 23, ""},
       {"later refill", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 2); },
-       many, 23, true, ""},
+       many, 23, ""},
       {"write-out at close",
        [] { fake::FailCall(Call::Write, 28, "korvanda.out"); }, "4 1 3 4", 28,
-       true, ""},
+       ""},
       {"close of the input",
        [] { fake::FailCall(Call::Close, 5, "korvanda.in"); }, "4 1 3 4", 5,
-       true, "6\r\n4 2\r\n3 1\r\n"},
+       "6\r\n4 2\r\n3 1\r\n"},
       {"close of the output",
        [] { fake::FailCall(Call::Close, 5, "korvanda.out"); }, "4 1 3 4", 5,
-       true, "6\r\n4 2\r\n3 1\r\n"},
+       "6\r\n4 2\r\n3 1\r\n"},
       {"close of the input, then the write-out in the stop",
        [] {
          fake::FailCall(Call::Close, 5, "korvanda.in");
          fake::FailCall(Call::Write, 28, "korvanda.out");
        },
-       "4 1 3 4", 5, true, ""},
-      {"status with no low bits",
-       [] { fake::FailCall(Call::Close, 0x300, "korvanda.in"); }, "1", 255,
-       true, "0\r\n"},
+       "4 1 3 4", 5, ""},
   };
   for (const PlatformCase& c : cases) {
     harness::ResetProcess();
@@ -157,53 +149,12 @@ TEST(PlatformFailures, StopAtTheCheckAfterTheFailingCall) {
     harness::Report r = harness::ParseReport(o.standard_output);
     EXPECT_TRUE(r.well_formed) << c.what;
     EXPECT_EQ(r.code, c.status) << c.what;
-    EXPECT_EQ(o.out_exists, c.out_exists) << c.what;
+    EXPECT_TRUE(o.out_exists) << c.what;
     EXPECT_EQ(o.out, c.out) << c.what;
     EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << c.what;
     EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << c.what;
     EXPECT_EQ(fake::Misuses(), 0) << c.what;
   }
-}
-
-// Every stop the body can reach, by the place that stops it.
-std::uint32_t SiteOf(
-    const std::string& input, void (*plan)() = [] {}) {
-  harness::ResetProcess();
-  fake::PutFile("korvanda.in", input);
-  plan();
-  harness::Outcome o = harness::RunProgramAsSetUp();
-  harness::Report r = harness::ParseReport(o.standard_output);
-  EXPECT_TRUE(r.well_formed) << input;
-  return r.site;
-}
-
-TEST(FailureSites, EachPlaceHasItsOwnAndALoopKeepsItsOwn) {
-  std::map<std::string, std::set<std::uint32_t>> sites;
-  sites["open input"].insert(
-      SiteOf("1", [] { fake::FailCall(Call::OpenRead, 2, "korvanda.in"); }));
-  sites["open output"].insert(SiteOf(
-      "1", [] { fake::FailCall(Call::CreateWrite, 5, "korvanda.out"); }));
-  sites["read count"].insert(SiteOf("q"));
-  sites["count range"].insert(SiteOf("0"));
-  sites["count range"].insert(SiteOf("50001"));
-  sites["read position"].insert(SiteOf("5 q"));
-  sites["read position"].insert(SiteOf("5 1 2 3 q"));
-  sites["order"].insert(SiteOf("5 0"));
-  sites["order"].insert(SiteOf("5 1 2 3 3"));
-  sites["range"].insert(
-      SiteOf("5 1000000001 1000000002 1000000003 1000000004"));
-  sites["range"].insert(SiteOf("5 1 2 3 1000000001"));
-  sites["close input"].insert(
-      SiteOf("1", [] { fake::FailCall(Call::Close, 5, "korvanda.in"); }));
-  sites["close output"].insert(
-      SiteOf("1", [] { fake::FailCall(Call::Close, 5, "korvanda.out"); }));
-
-  std::set<std::uint32_t> all;
-  for (const auto& [place, values] : sites) {
-    EXPECT_EQ(values.size(), 1u) << place << " reported more than one site";
-    all.insert(*values.begin());
-  }
-  EXPECT_EQ(all.size(), sites.size()) << "two places share a site";
 }
 
 }  // namespace

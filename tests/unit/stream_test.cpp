@@ -91,12 +91,6 @@ TEST(Opening, FailuresRecordTheCodeAndLeaveTheStreamClosed) {
          fake::FailCall(Call::OpenRead, 5, "f");
        },
        textio::OpenForReading, 5},
-      {"held input",
-       [] {
-         fake::PutFile("f", "1");
-         fake::FailCall(Call::OpenRead, 32, "f");
-       },
-       textio::OpenForReading, 32},
       {"refused output", [] { fake::FailCall(Call::CreateWrite, 5, "f"); },
        textio::OpenForWriting, 5},
   };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern char** environ;
@@ -168,13 +170,34 @@ long PeakResidentKib(const std::string& program, const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s PROGRAM FLOOR [PAIRS]\n", argv[0]);
+  constexpr const char* Usage =
+      "usage: %s PROGRAM FLOOR [PAIRS]\n"
+      "Runs PROGRAM and FLOOR in PAIRS alternating pairs (1 to 10000, "
+      "default 21) on each input\nand prints the table of whole runs.\n";
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::printf(Usage, argv[0]);
+    return 0;
+  }
+  int pairs = 21;
+  if (argc > 3) {
+    const std::string_view text = argv[3];
+    auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), pairs);
+    if (error != std::errc() || end != text.data() + text.size() || pairs < 1 ||
+        pairs > 10000) {
+      std::fprintf(stderr,
+                   "%s: PAIRS must be a whole number from 1 to 10000, "
+                   "not '%s'\n",
+                   argv[0], argv[3]);
+      return 2;
+    }
+  }
+  if (argc < 3 || argc > 4) {
+    std::fprintf(stderr, Usage, argv[0]);
     return 2;
   }
   const std::string program = fs::absolute(argv[1]).string();
   const std::string floor = fs::absolute(argv[2]).string();
-  const int pairs = argc > 3 ? std::atoi(argv[3]) : 21;
   fs::path folder = fs::temp_directory_path() /
                     ("korvanda-bench-" + std::to_string(getpid()));
   fs::create_directories(folder);

@@ -1,6 +1,7 @@
 # What `cmake --install` puts in place and what cpack packs: the program,
 # the map of its stop places and, on Linux, the script that reads a report
-# line against that map. A .deb for Linux, a .zip for Windows.
+# line against that map, with their manual pages and the files a Debian
+# package carries. A .deb for Linux, a .zip for Windows.
 include(GNUInstallDirs)
 if(WIN32)
   set(korvanda_program_dir .)
@@ -10,6 +11,37 @@ else()
   set(korvanda_map_dir ${CMAKE_INSTALL_DATADIR}/korvanda)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/explain-stop.sh
     DESTINATION ${korvanda_program_dir} RENAME korvanda-explain)
+
+  # Manual pages and the changelog go compressed, as Debian keeps them;
+  # -n leaves out the time, so the same sources give the same package.
+  set(korvanda_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/korvanda)
+  set(compressed)
+  foreach(source doc/korvanda.1 doc/korvanda-explain.1 packaging/changelog)
+    get_filename_component(name ${source} NAME)
+    set(target ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
+    add_custom_command(OUTPUT ${target}
+      COMMAND ${CMAKE_COMMAND} -E make_directory packaging
+      COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/${source} > ${target}
+      DEPENDS ${PROJECT_SOURCE_DIR}/${source}
+      VERBATIM)
+    list(APPEND compressed ${target})
+  endforeach()
+  add_custom_target(korvanda_package_files ALL DEPENDS ${compressed})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/korvanda.1.gz
+    ${CMAKE_CURRENT_BINARY_DIR}/packaging/korvanda-explain.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz
+    ${PROJECT_SOURCE_DIR}/packaging/copyright
+    DESTINATION ${korvanda_doc_dir})
+  if(KORVANDA_HAVE_STATIC_PIE)
+    set(korvanda_static_tag shared-library-lacks-prerequisites)
+  else()
+    set(korvanda_static_tag statically-linked-binary)
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/lintian-overrides.in
+    packaging/lintian-overrides @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME korvanda)
 endif()
 install(TARGETS korvanda RUNTIME DESTINATION ${korvanda_program_dir})
 install(FILES $<TARGET_FILE_DIR:korvanda>/korvanda.stops.txt
@@ -19,14 +51,29 @@ set(CPACK_PACKAGE_NAME korvanda)
 set(CPACK_PACKAGE_VENDOR "korvanda developers")
 set(CPACK_PACKAGE_CONTACT "korvanda developers <dev@korvanda.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Batch program: the narrowest gap between neighbouring points")
-set(CPACK_PACKAGE_FILE_NAME
-  "korvanda-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")
+  "batch program: the narrowest gap between neighbouring points")
+# The extended description, a line each, as the control file shows it.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "korvanda reads N points on a line from korvanda.in in the current"
+  "directory, checks them, finds the narrowest gap between neighbouring"
+  "points over a fixed window and writes its answer to korvanda.out. It"
+  "takes no arguments and ends with an exact exit status; a failure also"
+  "prints one 32-byte report line on standard output."
+  ""
+  "korvanda-explain names the check in the program behind such a line.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+# The program's symbols only serve the map of stop places, which the
+# build writes from the unstripped link; stripping moves no code, so the
+# map still reads the installed program's lines.
+set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_FILE_NAME
+    "korvanda-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")
 else()
   set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # korvanda_1.0.0_amd64.deb
   # The processor the program was built for, not the one building it.
   set(deb_architecture ${CMAKE_SYSTEM_PROCESSOR})
   if(deb_architecture STREQUAL x86_64)
@@ -36,7 +83,10 @@ else()
   endif()
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_architecture})
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # A static program: it depends on nothing.
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # No dependencies, on purpose: the program is linked statically and
+  # korvanda-explain needs only bash, awk and coreutils, which every
+  # Debian system has (cpack says so in a status line).
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
 endif()
 include(CPack)

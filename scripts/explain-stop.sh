@@ -5,15 +5,29 @@
 #   explain-stop.sh [--program PATH] ["Runtime error 239 at 00401765"]
 #
 # Without a line, reads one from standard input, so a run's output can be
-# piped in. PATH is the program that printed the line (by default the
-# installed korvanda, else build/release/korvanda of this checkout).
+# piped in. PATH is the program that printed the line: its map is looked
+# for beside it, then in ../share/korvanda/ from it. Without --program the
+# map is the one installed with this script (../share/korvanda/ from
+# where it stands: /usr/share/korvanda/ for the package), else, run from
+# a checkout, build/release/korvanda.stops.txt.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+usage="usage: ${0##*/} [--program PATH] [LINE]"
 program=
-if [ "${1:-}" = --program ]; then
-  program=$2
-  shift 2
-fi
+case "${1:-}" in
+  --help)
+    echo "$usage"
+    exit 0
+    ;;
+  --program)
+    if [ $# -lt 2 ]; then
+      echo "$usage" >&2
+      exit 2
+    fi
+    program=$2
+    shift 2
+    ;;
+esac
 if [ $# -gt 0 ]; then
   line=$1
 else

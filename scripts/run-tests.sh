@@ -14,8 +14,9 @@
 #  5. the program and its suites built for aarch64 and s390x, run under
 #     qemu-user;
 #  6. each fuzz target for KORVANDA_FUZZ_SECONDS (default 60);
-#  7. the packages: the .deb unpacked and run on the example, the .zip's
-#     contents; and shellcheck over the scripts.
+#  7. the packages: lintian on each .deb, the amd64 one unpacked and run
+#     on the example, the .zip's contents; the program's hardening read
+#     from its ELF; shellcheck over the scripts.
 # Quiet while things pass: a heading per phase, a line per step, the
 # output of whatever fails, each reason for a skipped test once, and a
 # last line "N passed, N failed, N skipped". Exits non-zero on any failure.
@@ -29,7 +30,7 @@ wine=/usr/lib/wine/wine64
 
 need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
   clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64 qemu-user \
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck gcovr
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck gcovr lintian
 forget_moved_builds "$root"
 
 # Every file the tests make goes in a folder of their own under this one,
@@ -203,34 +204,49 @@ if build fuzz; then
 fi
 
 heading "7. Packages and scripts"
-package_check() {
-  local scratch
+# The .deb a build makes passes lintian with no error and no warning.
+lintian_check() {
+  local build=$1 scratch status=0
   scratch=$(mktemp -d)
-  (cd build/ci && cpack -G DEB -B "$scratch/out") &&
-    dpkg-deb -x "$scratch"/out/korvanda-*.deb "$scratch/root" &&
+  (cd "$build" && cpack -G DEB -B "$scratch") &&
+    lintian --fail-on error,warning "$scratch"/korvanda_*.deb || status=$?
+  rm -rf "$scratch"
+  return $status
+}
+# Unpacked into a scratch root, the amd64 package runs the example, and a
+# report line of its stripped program reads right against its map.
+package_check() {
+  local scratch status=0
+  scratch=$(mktemp -d)
+  { (cd build/ci && cpack -G DEB -B "$scratch/out") &&
+    dpkg-deb -x "$scratch"/out/korvanda_*_amd64.deb "$scratch/root" &&
     mkdir "$scratch/run" && cp examples/korvanda.in "$scratch/run/" &&
     (cd "$scratch/run" && "$scratch/root/usr/bin/korvanda") &&
     printf '11\r\n5 3\r\n4 1\r\n' | cmp - "$scratch/run/korvanda.out" &&
     rm "$scratch/run/korvanda.in" &&
     { (cd "$scratch/run" && "$scratch/root/usr/bin/korvanda") || true; } |
-      "$scratch/root/usr/bin/korvanda-explain" | grep -q 'open_input'
-  local status=$?
+      "$scratch/root/usr/bin/korvanda-explain" | grep -q 'open_input'; } ||
+    status=$?
   rm -rf "$scratch"
   return $status
 }
 windows_zip_check() {
-  local scratch
+  local scratch status=0
   scratch=$(mktemp -d)
-  (cd build/windows && cpack -G ZIP -B "$scratch") &&
+  { (cd build/windows && cpack -G ZIP -B "$scratch") &&
     cmake -E tar tf "$scratch"/korvanda-*.zip >"$scratch/list" &&
     grep -qx 'korvanda.exe' "$scratch/list" &&
-    grep -qx 'korvanda.stops.txt' "$scratch/list"
-  local status=$?
+    grep -qx 'korvanda.stops.txt' "$scratch/list"; } || status=$?
   rm -rf "$scratch"
   return $status
 }
+for build in ci aarch64 s390x; do
+  check "lintian on the .deb of build/$build" lintian_check "build/$build"
+done
 check "the .deb, unpacked into a scratch root, runs the example" package_check
 check "the Windows .zip holds the program and its map" windows_zip_check
+check "the Linux program's hardening, read from its ELF" \
+  scripts/check-hardening.sh build/ci
 check "shellcheck over scripts/ and .ci/run" shellcheck scripts/*.sh .ci/run
 nothing_left_behind() {
   local left

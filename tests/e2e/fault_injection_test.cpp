@@ -48,7 +48,7 @@ class InjectedFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  if (!Have("strace")) GTEST_SKIP() << "strace is not installed";
+  if (!Have("strace")) GTEST_SKIP() << "needs strace";
   const FaultCase& c = GetParam();
   Scenario s;
   s.input = c.input;
@@ -170,12 +170,12 @@ std::string LargestPaddedInput() {
 // Why the shipped program's memory cannot be measured here, or null. A
 // sanitized or counting build allocates and maps memory for its own
 // bookkeeping.
-const char* WhyNotMeasurable(const char* tool) {
+const char* WhyNotMeasurable(const char* tool, const char* needs) {
   if (const char* why = e2e::WhyNotNative()) return why;
   if (KORVANDA_INSTRUMENTED) {
-    return "an instrumented build takes memory of its own";
+    return "needs an uninstrumented build (this one counts or sanitizes)";
   }
-  if (!Have(tool)) return "the measuring tool is not installed";
+  if (!Have(tool)) return needs;
   return nullptr;
 }
 
@@ -193,7 +193,8 @@ void RunLargestUnder(std::vector<std::string> tool,
 }
 
 TEST(Memory, LargestInputMakesNoHeapAllocation) {
-  if (const char* why = WhyNotMeasurable("valgrind")) GTEST_SKIP() << why;
+  if (const char* why = WhyNotMeasurable("valgrind", "needs valgrind"))
+    GTEST_SKIP() << why;
   e2e::ScratchFolder scratch;
   std::string log = (scratch.Path() / "valgrind.log").string();
   // The shipped program is static, and a heap checker sees only an
@@ -213,7 +214,8 @@ constexpr long PeakResidentBoundKib = 4096;
 // GNU time measures from its own small process: a child forked from this
 // test would carry the test's memory into the figure.
 TEST(Memory, LargestInputStaysWithinTheResidentBound) {
-  if (const char* why = WhyNotMeasurable("/usr/bin/time")) GTEST_SKIP() << why;
+  if (const char* why = WhyNotMeasurable("/usr/bin/time", "needs GNU time"))
+    GTEST_SKIP() << why;
   e2e::ScratchFolder scratch;
   std::string measure = (scratch.Path() / "peak.txt").string();
   RunLargestUnder({"/usr/bin/time", "-f", "%M", "-o", measure});

@@ -221,9 +221,11 @@ std::map<std::string, std::uint32_t> StopPlaces() {
 }
 
 const char* WhyNotNative() {
-  if (RunsWindowsProgram()) return "a Linux program's process state";
+  if (RunsWindowsProgram()) {
+    return "needs a Linux process; this is the Windows program under Wine";
+  }
   if (!CurrentTarget().launcher.empty()) {
-    return "the program runs under qemu-user, which owns the process";
+    return "needs a native process; runs under qemu-user";
   }
   return nullptr;
 }

@@ -184,7 +184,7 @@ TEST(HostileStart, StandardDescriptorsClosed) {
 }
 
 TEST(HostileStart, NoStandardOutputHandle) {
-  if (!e2e::RunsWindowsProgram()) GTEST_SKIP() << "a Windows process state";
+  if (!e2e::RunsWindowsProgram()) GTEST_SKIP() << "needs Wine";
   ExpectRightWithoutStandardOutput(
       [](Scenario& s) { s.no_standard_output_handle = true; });
 }

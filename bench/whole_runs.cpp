@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -48,6 +49,15 @@ std::vector<long> Positions(int n, long top, Lcg& rng) {
                 static_cast<long>(rng.Next(static_cast<unsigned>(step / 2))));
   }
   return p;
+}
+
+// `count` distinct positions drawn from 1..top, rising.
+std::vector<long> Distinct(int count, long top, Lcg& rng) {
+  std::set<long> drawn;
+  while (static_cast<int>(drawn.size()) < count) {
+    drawn.insert(1 + static_cast<long>(rng.Next(static_cast<unsigned>(top))));
+  }
+  return {drawn.begin(), drawn.end()};
 }
 
 std::string Join(int n, const std::vector<long>& positions,
@@ -98,6 +108,19 @@ std::vector<Input> Inputs() {
                     Join(50000, spread, decimal, long_blanks)});
   inputs.push_back({"N = 50000, hexadecimal",
                     Join(50000, spread, hexadecimal, line_or_space)});
+  // Distinct random positions, sorted, one to a line: the shape of most
+  // real inputs, in decimal and in hexadecimal.
+  std::vector<long> random = Distinct(49999, 1000000000, rng);
+  auto line = [](int) { return std::string("\r\n"); };
+  inputs.push_back(
+      {"N = 50000, random, a line each", Join(50000, random, decimal, line)});
+  auto dollar_hex = [](long v, int) {
+    char text[16];
+    std::snprintf(text, sizeof text, "$%lX", v);
+    return std::string(text);
+  };
+  inputs.push_back({"N = 50000, random, a line each, hexadecimal",
+                    Join(50000, random, dollar_hex, line)});
   return inputs;
 }
 

@@ -24,6 +24,13 @@ inline std::uint64_t Load8(const std::uint8_t* p) {
   return bytes;
 }
 
+// Copies 32 bytes, which may overlap, all read before any is written.
+inline void Move32(std::uint8_t* to, const std::uint8_t* from) {
+  std::uint64_t words[4];
+  std::memcpy(words, from, sizeof words);
+  std::memcpy(to, words, sizeof words);
+}
+
 // The high bit of each lane whose byte lies in lo..hi (both below 128).
 constexpr std::uint64_t Within(std::uint64_t bytes, std::uint8_t lo,
                                std::uint8_t hi) {

@@ -16,13 +16,21 @@ inline constexpr int MaxTokenLength = 32;
 inline constexpr int MaxFileNameLength = 259;
 inline constexpr std::uint32_t InvalidNumberStatus = 106;
 
-// The buffer of a stream open for reading. Platform reads fill at most
-// StreamBufferSize bytes at its start; the byte right after the data is
-// always a sentinel (neither a blank, a digit nor the end-of-data byte),
-// so a scan stops there without counting; and a scan may look up to
-// InputLookahead bytes past any position up to and including the
-// sentinel's, into bytes that mean nothing.
+// The buffer of a stream, Bytes, and its contract while reading:
+//  - a block is read into Block(), StreamBufferSize bytes at most;
+//  - a token that the block's end cut, at most MaxTokenLength - 1 bytes,
+//    is moved to just before the next block first (BufferPos is then
+//    negative), so that every token lies whole;
+//  - the byte right after the data is always a sentinel (neither a blank,
+//    a digit, a sign, a prefix nor the end-of-data byte), so a scan stops
+//    there without counting;
+//  - a scan may look up to InputLookahead bytes past any position up to
+//    and including the sentinel's, and up to LookBehind bytes before the
+//    first byte of a token, into bytes that mean nothing.
+// Writing uses Block() alone.
 inline constexpr int InputLookahead = 16;
+inline constexpr int LookBehind = 8;
+inline constexpr int CarryRoom = MaxTokenLength + LookBehind;
 
 enum class StreamMode : std::uint8_t { Closed, Input, Output };
 
@@ -31,11 +39,13 @@ struct TextStream {
   StreamMode Mode;
   bool AtEnd;
   platform::FileHandle Handle;
-  // Reading: next byte to hand out. Writing: bytes waiting in Buffer.
+  // Reading: next byte to hand out. Writing: bytes waiting in the block.
   std::int32_t BufferPos;
-  // Reading: valid bytes in Buffer.
+  // Reading: valid bytes in the block.
   std::int32_t BufferEnd;
-  std::uint8_t Buffer[StreamBufferSize + InputLookahead];
+  std::uint8_t Bytes[CarryRoom + StreamBufferSize + InputLookahead];
+
+  std::uint8_t* Block() { return Bytes + CarryRoom; }
 };
 
 // The program's two data files, "korvanda.in" and "korvanda.out" once

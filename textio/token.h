@@ -19,10 +19,9 @@ inline constexpr std::uint8_t LastBlank = 32;
 
 inline bool IsDigit(std::uint8_t byte) { return byte - 0u - '0' <= 9; }
 
-// A run of 1 to 10 decimal digits at `p`, with its value in `magnitude`:
-// its length when a blank follows it; minus its length when the sentinel
-// does, for a token that may go on in the next block; 0 for anything
-// else, which no valid token holds. Looks at most 11 bytes ahead.
+// The run of decimal digits at `p`, 10 of them at most, with its value in
+// `magnitude`: its length, 0 when `p` holds no digit. What ends the run is
+// the caller's to judge. Looks at most 10 bytes ahead.
 [[gnu::always_inline]] inline int DecimalRun(const std::uint8_t* p,
                                              std::uint64_t& magnitude) {
   const std::uint64_t head = lanes::Load8(p);
@@ -38,20 +37,10 @@ inline bool IsDigit(std::uint8_t byte) { return byte - 0u - '0' <= 9; }
         length = 10;
       }
     }
-    if (p[length] <= LastBlank) {
-      return length;
-    }
   } else if (length != 0) {
-    if (p[length] <= LastBlank) {
-      magnitude = lanes::DecimalValue(head, length);
-      return length;
-    }
-    // A sign or a prefix after a digit costs no conversion.
-    if (p[length] == Sentinel) {
-      magnitude = lanes::DecimalValue(head, length);
-    }
+    magnitude = lanes::DecimalValue(head, length);
   }
-  return length != 0 && p[length] == Sentinel ? -length : 0;
+  return length;
 }
 
 namespace token_detail {
@@ -64,8 +53,7 @@ inline int ScanDecimal(const std::uint8_t* p, int at, bool negative,
                        std::int32_t& value) {
   const int digits = p[at] == '0' ? SkipZeroRun(p, at) : at;
   std::uint64_t magnitude = 0;
-  int length = DecimalRun(p + digits, magnitude);
-  length = length < 0 ? -length : length;
+  const int length = DecimalRun(p + digits, magnitude);
   // No digit at all, or a value out of range.
   if ((length == 0 && digits == at) ||
       magnitude > (negative ? 2147483648u : 2147483647u)) {

@@ -20,7 +20,7 @@ void WriteBytes(TextStream& stream, const std::uint8_t* from, int count) {
     int room = StreamBufferSize - stream.BufferPos;
     int take = count < room ? count : room;
     for (int i = 0; i < take; ++i) {
-      stream.Buffer[stream.BufferPos + i] = from[i];
+      stream.Block()[stream.BufferPos + i] = from[i];
     }
     stream.BufferPos += take;
     from += take;
@@ -61,7 +61,7 @@ std::uint32_t WritePending(TextStream& stream) {
   }
   auto count = static_cast<std::uint32_t>(stream.BufferPos);
   stream.BufferPos = 0;
-  return platform::WriteAll(stream.Handle, stream.Buffer, count)
+  return platform::WriteAll(stream.Handle, stream.Block(), count)
              ? 0
              : platform::LastError();
 }

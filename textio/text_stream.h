@@ -25,12 +25,10 @@ inline constexpr std::uint32_t InvalidNumberStatus = 106;
 //    a digit, a sign, a prefix nor the end-of-data byte), so a scan stops
 //    there without counting;
 //  - a scan may look up to InputLookahead bytes past any position up to
-//    and including the sentinel's, and up to LookBehind bytes before the
-//    first byte of a token, into bytes that mean nothing.
+//    and including the sentinel's, into bytes that mean nothing.
 // Writing uses Block() alone.
 inline constexpr int InputLookahead = 16;
-inline constexpr int LookBehind = 8;
-inline constexpr int CarryRoom = MaxTokenLength + LookBehind;
+inline constexpr int CarryRoom = MaxTokenLength;
 
 enum class StreamMode : std::uint8_t { Closed, Input, Output };
 

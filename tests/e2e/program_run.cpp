@@ -235,6 +235,12 @@ bool RunsWindowsProgram() {
          ProgramPath().compare(ProgramPath().size() - 4, 4, ".exe") == 0;
 }
 
+int NewFilePermissions() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<int>(0666 & ~mask);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -434,6 +440,9 @@ Result RunProgram(const Scenario& setup) {
   Release(holder);
   result.input_after = ContentsOf(in);
   result.output_after = ContentsOf(out);
+  if (result.output_after) {
+    result.output_permissions = static_cast<int>(fs::status(out).permissions());
+  }
   return result;
 }
 

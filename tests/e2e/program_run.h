@@ -55,6 +55,7 @@ struct Result {
   std::string standard_output;
   std::optional<std::string> input_after;
   std::optional<std::string> output_after;
+  int output_permissions = -1;  // of a regular "korvanda.out"
   int held_status = -1;
   std::optional<std::string> held_answer;
 };
@@ -90,6 +91,10 @@ const std::string& NoStandardOutputHelperPath();
 // The stop places of the program under test, by name, with the value
 // each must report, from the map the build writes beside it.
 std::map<std::string, std::uint32_t> StopPlaces();
+
+// The permissions a program gives a file it creates: 0666 less the
+// process's umask.
+int NewFilePermissions();
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);

@@ -33,12 +33,16 @@ using testutil::StopCase;
 class Answers : public testing::TestWithParam<AnswerCase> {};
 
 TEST_P(Answers, WritesTheAnswerSilentlyAndExitsZero) {
-  Result r = RunProgram(WithInput(GetParam().input));
+  Scenario s = WithInput(GetParam().input);
+  s.earlier_output.reset();
+  Result r = RunProgram(s);
   ASSERT_TRUE(r.exited);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.standard_output, "");
   EXPECT_EQ(r.output_after, GetParam().out);
   EXPECT_EQ(r.input_after, GetParam().input);
+  // Made anew, readable and writable as any new file, and not runnable.
+  EXPECT_EQ(r.output_permissions, e2e::NewFilePermissions());
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, Answers,

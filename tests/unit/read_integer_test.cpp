@@ -98,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"\xEF\xBB\xBF"
                               "5",
                               0, Invalid},
-                    TokenCase{"5\x7F", 0, Invalid},
+                    TokenCase{"5\x7F", 0, Invalid}, TokenCase{":", 0, Invalid},
+                    TokenCase{"9/", 0, Invalid},
                     TokenCase{"5\xFF", 0, Invalid}),
     TokenName);
 
@@ -149,6 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"BlanksOnly", std::string(300, ' '), {}},
         SequenceCase{"LongRunCutAfter32", Zeros39 + "1", {0, 1}},
         SequenceCase{"Exactly32", std::string(31, '0') + "4 5", {4, 5}},
+        SequenceCase{"RunOf33", std::string(32, '0') + "5", {0, 5}},
         SequenceCase{"RunCutSeveralTimes", Digits200, {0, 0, 0, 0, 0, 0, 7}},
         SequenceCase{"TokenAcrossBlocks",
                      std::string(126, ' ') + "123456 7",

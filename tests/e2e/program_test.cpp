@@ -247,6 +247,7 @@ TEST(FailureSites, EachStopReportsItsOwnPlaceOnEveryPassAndRun) {
       {"read_count", WithInput("?"), 106},
       {"count_range", WithInput("0"), 239},
       {"count_range", WithInput("-7"), 239},
+      {"count_range", WithInput("50001"), 239},
       {"read_position", WithInput("9 ?"), 106},
       {"read_position", WithInput("9 1 2 3 4 5 ?"), 106},
       {"position_order", WithInput("9 0"), 239},

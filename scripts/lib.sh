@@ -7,8 +7,8 @@
 need_packages() {
   local missing=() p
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' ||
-      missing+=("$p")
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = \
+      "install ok installed" ] || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then

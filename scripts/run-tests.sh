@@ -42,7 +42,7 @@ mkdir -p "$TMPDIR"
 passed=0
 failed=0
 skipped=0
-declare -A skip_reasons
+declare -A skip_reasons=()
 
 heading() { printf '\n== %s\n' "$*"; }
 

@@ -26,9 +26,15 @@ inline std::uint64_t Load8(const std::uint8_t* p) {
 
 // Copies 32 bytes, which may overlap, all read before any is written.
 inline void Move32(std::uint8_t* to, const std::uint8_t* from) {
-  std::uint64_t words[4];
-  std::memcpy(words, from, sizeof words);
-  std::memcpy(to, words, sizeof words);
+  std::uint64_t first, second, third, fourth;
+  std::memcpy(&first, from, 8);
+  std::memcpy(&second, from + 8, 8);
+  std::memcpy(&third, from + 16, 8);
+  std::memcpy(&fourth, from + 24, 8);
+  std::memcpy(to, &first, 8);
+  std::memcpy(to + 8, &second, 8);
+  std::memcpy(to + 16, &third, 8);
+  std::memcpy(to + 24, &fourth, 8);
 }
 
 // The high bit of each lane whose byte lies in lo..hi (both below 128).

@@ -80,7 +80,9 @@ int TokenLength(const std::uint8_t* start, int left) {
     take = take < left - length ? take : left - length;
     length += take;
   } while (take == 8 && length < MaxTokenLength);
-  return length < MaxTokenLength ? length : MaxTokenLength;
+  // Whole lanes until the last step, so the count stops at 32 exactly.
+  static_assert(MaxTokenLength % 8 == 0);
+  return length;
 }
 
 // A token that reaches the end of the data, a run cut after its 32nd byte,

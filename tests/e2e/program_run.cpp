@@ -359,11 +359,13 @@ void RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
   int feed = same_folder ? open(in.c_str(), O_RDWR | O_CLOEXEC) : -1;
   Running held = Start(setup, folder, command);
   // The Windows program's sharing is Wine's own, out of this process's
-  // sight: its output's appearing has to do.
+  // sight: its emptying the earlier answer has to do. That answer's mere
+  // existence would not; a cold Wine can start the second run first.
   WaitUntil([&] {
-    return !same_folder                ? Locked(in, F_WRLCK)
-           : e2e::RunsWindowsProgram() ? fs::exists(out)
-                                       : Locked(out, F_RDLCK);
+    if (!same_folder) return Locked(in, F_WRLCK);
+    if (!e2e::RunsWindowsProgram()) return Locked(out, F_RDLCK);
+    std::error_code missing;
+    return fs::file_size(out, missing) == 0 && !missing;
   });
   ScratchFolder other;
   if (!same_folder) {

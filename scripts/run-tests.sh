@@ -43,6 +43,16 @@ passed=0
 failed=0
 skipped=0
 declare -A skip_reasons=()
+# Named again just before the last line, where a log cut short for its
+# length still shows them.
+failures=()
+
+# Counts one failure; the rest of the line says which.
+failed_step() {
+  echo "FAILED: $1"
+  failures+=("$1")
+  failed=$((failed + 1))
+}
 
 heading() { printf '\n== %s\n' "$*"; }
 
@@ -54,8 +64,7 @@ check() {
   if quietly "$logs/$(echo "$what" | tr -c 'a-zA-Z0-9\n' '-').log" "$@"; then
     passed=$((passed + 1))
   else
-    echo "FAILED: $what"
-    failed=$((failed + 1))
+    failed_step "$what"
   fi
 }
 
@@ -66,8 +75,7 @@ build() {
   echo "  building ($preset preset)"
   if ! quietly "$logs/build-$preset.log" \
       bash -c "cmake --preset $preset $* && cmake --build --preset $preset"; then
-    echo "FAILED: building with the $preset preset"
-    failed=$((failed + 1))
+    failed_step "building with the $preset preset"
     return 1
   fi
 }
@@ -83,9 +91,8 @@ suite() {
   ctest --test-dir "$dir" --output-junit "$junit" -j2 --timeout 300 "$@" \
     >"$junit.log" 2>&1
   if [ ! -s "$junit" ] || ! grep -q '<testcase' "$junit"; then
-    echo "FAILED: $what ran no test"
+    failed_step "$what ran no test"
     tail -n 50 "$junit.log"
-    failed=$((failed + 1))
     return
   fi
   local kind name text p=0 f=0 s=0
@@ -95,6 +102,7 @@ suite() {
       fail)
         f=$((f + 1))
         printf 'FAILED: %s\n%b\n' "$name" "$text"
+        failures+=("$name ($what)")
         ;;
       skip)
         s=$((s + 1))
@@ -165,8 +173,7 @@ for variant in "${variants[@]}"; do
     KORVANDA_E2E_PROGRAM="$root/$dir/korvanda" \
       suite "end-to-end tests on $name" build/ci -R '^e2e\.'
   else
-    echo "FAILED: building $name"
-    failed=$((failed + 1))
+    failed_step "building $name"
   fi
 done
 
@@ -259,6 +266,10 @@ nothing_left_behind() {
 }
 check "nothing left in the temporary folder" nothing_left_behind
 
+if [ ${#failures[@]} -gt 0 ]; then
+  heading "Failed"
+  printf '  %s\n' "${failures[@]}"
+fi
 if [ ${#skip_reasons[@]} -gt 0 ]; then
   heading "Skipped, and why"
   for reason in "${!skip_reasons[@]}"; do

@@ -8,12 +8,9 @@
 
 namespace textio {
 
-// Follows the data in every input buffer and every gathered token: not a
-// blank, not a digit, not a sign or a prefix, so every scan stops on it.
+// Follows the data in every input buffer: not a blank, not a digit, not a
+// sign or a prefix, so every scan stops on it.
 inline constexpr std::uint8_t Sentinel = 0xFF;
-
-// Bytes a gathered token keeps after its end for scans that look ahead.
-inline constexpr int TokenLookahead = 16;
 
 inline constexpr std::uint8_t LastBlank = 32;
 
@@ -84,8 +81,8 @@ inline int ScanHexadecimal(const std::uint8_t* p, int at, std::int32_t& value) {
 // hexadecimal after a prefix, from `p` on, and returns how many bytes it
 // took; 0 when they do not begin a valid integer. Whether the token ends
 // there is the caller's to judge: it is valid only if it does. The bytes
-// are followed, within TokenLookahead bytes of any digit, by one that is
-// not a digit (a blank or the sentinel).
+// are followed, within 16 bytes of any digit, by one that is not a digit
+// (a blank or the sentinel): the input buffer's look-ahead.
 inline int ScanInteger(const std::uint8_t* p, std::int32_t& value) {
   switch (p[0]) {
     case '+':

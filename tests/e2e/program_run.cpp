@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -151,7 +152,8 @@ void Release(const Holder& holder) {
 // Runs in a vfork child, sharing the test's memory until it execs: system
 // calls only.
 [[noreturn]] void ExecChild(const Scenario& setup, const char* folder,
-                            int stdout_fd, const CommandLine& command) {
+                            int stdout_fd, int stderr_fd,
+                            const CommandLine& command) {
   if (chdir(folder) != 0) {
     _exit(126);
   }
@@ -165,7 +167,7 @@ void Release(const Holder& holder) {
   int null_fd = open("/dev/null", O_RDWR);
   dup2(null_fd, STDIN_FILENO);
   dup2(stdout_fd, STDOUT_FILENO);
-  dup2(null_fd, STDERR_FILENO);
+  dup2(stderr_fd >= 0 ? stderr_fd : null_fd, STDERR_FILENO);
   if (setup.standard_descriptors_closed) {
     close(STDIN_FILENO);
     close(STDOUT_FILENO);
@@ -265,6 +267,7 @@ namespace {
 struct Running {
   pid_t pid = -1;
   int standard_output = -1;  // the read end, or -1 when nobody reads
+  int wine_messages = -1;    // a file with no name, under Wine only
 };
 
 Running Start(const Scenario& setup, const fs::path& folder,
@@ -278,17 +281,23 @@ Running Start(const Scenario& setup, const fs::path& folder,
     pipe_fds[0] = -1;
   }
   std::string folder_name = folder.string();
+  const int wine_messages = e2e::RunsWindowsProgram()
+                                ? open(fs::temp_directory_path().c_str(),
+                                       O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
+                                : -1;
   // The child shares this process's memory until it execs, rather than
   // copying a test's worth of pages for nothing.
   pid_t child = vfork();
   if (child == 0) {
-    ExecChild(setup, folder_name.c_str(), pipe_fds[1], command);
+    ExecChild(setup, folder_name.c_str(), pipe_fds[1], wine_messages, command);
   }
   close(pipe_fds[1]);
-  return {child, pipe_fds[0]};
+  return {child, pipe_fds[0], wine_messages};
 }
 
-void Finish(const Running& run, const Scenario& setup, Result& result) {
+// True when Wine lost its server as the program started, and said so: that
+// run tells nothing of the program, and happens now and then.
+bool Finish(const Running& run, const Scenario& setup, Result& result) {
   if (run.standard_output >= 0) {
     char chunk[4096];
     ssize_t got;
@@ -310,6 +319,13 @@ void Finish(const Running& run, const Scenario& setup, Result& result) {
                         : -1;
     result.standard_output.clear();
   }
+  char messages[4096] = {};
+  const bool lost_server =
+      run.wine_messages >= 0 && result.exited && result.status == 1 &&
+      pread(run.wine_messages, messages, sizeof messages - 1, 0) > 0 &&
+      std::strstr(messages, "wine client error") != nullptr;
+  if (run.wine_messages >= 0) close(run.wine_messages);
+  return lost_server;
 }
 
 // Whether some process holds a lock on the file that a lock of `type`
@@ -435,7 +451,11 @@ Result RunProgram(const Scenario& setup) {
   CommandLine command = ProgramCommand(setup);
   Result result;
   if (setup.second_run == SecondRun::None) {
-    Finish(Start(setup, folder, command), setup, result);
+    // Twice more at most, should Wine lose its server.
+    for (int tries = 0; tries < 3; ++tries) {
+      result = Result{};
+      if (!Finish(Start(setup, folder, command), setup, result)) break;
+    }
   } else {
     RunWhileAnotherIsHeld(setup, folder, command, result);
   }

@@ -311,6 +311,12 @@ bool Finish(const Running& run, const Scenario& setup, Result& result) {
   result.exited = WIFEXITED(wait_status);
   result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
   result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  char messages[4096] = {};
+  const bool lost_server =
+      run.wine_messages >= 0 && result.exited && result.status == 1 &&
+      pread(run.wine_messages, messages, sizeof messages - 1, 0) > 0 &&
+      std::strstr(messages, "wine client error") != nullptr;
+  if (run.wine_messages >= 0) close(run.wine_messages);
   if (setup.no_standard_output_handle) {
     // The helper prints the program's exit code; the program itself had
     // nowhere to write.
@@ -319,12 +325,6 @@ bool Finish(const Running& run, const Scenario& setup, Result& result) {
                         : -1;
     result.standard_output.clear();
   }
-  char messages[4096] = {};
-  const bool lost_server =
-      run.wine_messages >= 0 && result.exited && result.status == 1 &&
-      pread(run.wine_messages, messages, sizeof messages - 1, 0) > 0 &&
-      std::strstr(messages, "wine client error") != nullptr;
-  if (run.wine_messages >= 0) close(run.wine_messages);
   return lost_server;
 }
 
@@ -364,9 +364,10 @@ std::string ReadFifo(const fs::path& fifo) {
   return bytes;
 }
 
-// The first run is held on a FIFO (made by RunProgram) while the second
-// runs to its end; then the first is let go.
-void RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
+// The first run is held on a FIFO (made by RunOnce) while the second
+// runs to its end; then the first is let go. True when Wine lost its
+// server in either.
+bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
                            const CommandLine& command, Result& result) {
   const bool same_folder = setup.second_run == Scenario::SecondRun::SameFolder;
   const fs::path in = folder / "korvanda.in";
@@ -398,7 +399,7 @@ void RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
            ended.si_pid == second.pid;
   });
   kill(second.pid, SIGKILL);
-  Finish(second, setup, result);
+  const bool lost_server = Finish(second, setup, result);
   std::string answer;
   if (same_folder) {
     // A short write shows as a wrong answer of the held run.
@@ -409,14 +410,15 @@ void RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
     answer = ReadFifo(out);
   }
   Result first;
-  Finish(held, setup, first);
+  const bool lost_held_server = Finish(held, setup, first);
   result.held_status = first.status;
   result.held_answer = same_folder ? ContentsOf(out) : answer;
+  return lost_server || lost_held_server;
 }
 
-}  // namespace
-
-Result RunProgram(const Scenario& setup) {
+// One run of the scenario in a folder of its own; false when Wine lost its
+// server in it (a helper that never held its file included).
+bool RunOnce(const Scenario& setup, Result& result) {
   ScratchFolder scratch;
   const fs::path& folder = scratch.Path();
   fs::path in = folder / "korvanda.in";
@@ -449,21 +451,30 @@ Result RunProgram(const Scenario& setup) {
     holder = HoldInput(folder);
   }
   CommandLine command = ProgramCommand(setup);
-  Result result;
+  result = Result{};
+  bool lost_server = setup.input_held_unshared && holder.pid <= 0;
   if (setup.second_run == SecondRun::None) {
-    // Twice more at most, should Wine lose its server.
-    for (int tries = 0; tries < 3; ++tries) {
-      result = Result{};
-      if (!Finish(Start(setup, folder, command), setup, result)) break;
-    }
+    lost_server |= Finish(Start(setup, folder, command), setup, result);
   } else {
-    RunWhileAnotherIsHeld(setup, folder, command, result);
+    lost_server |= RunWhileAnotherIsHeld(setup, folder, command, result);
   }
   Release(holder);
   result.input_after = ContentsOf(in);
   result.output_after = ContentsOf(out);
   if (result.output_after) {
     result.output_permissions = static_cast<int>(fs::status(out).permissions());
+  }
+  return !lost_server;
+}
+
+}  // namespace
+
+Result RunProgram(const Scenario& setup) {
+  // Wine now and then loses its server as a program starts; such a run
+  // tells nothing of the program and is made again, twice at most.
+  Result result;
+  for (int tries = 0; tries < 3; ++tries) {
+    if (RunOnce(setup, result)) break;
   }
   return result;
 }

@@ -3,13 +3,17 @@
 # the exit status it ends with. Run by the build after each link:
 #   cmake -DPROGRAM=... -DNM=... -DOBJDUMP=... -DSOURCE=... -DSOURCE_NAME=...
 #         -DTABLE=... -DOUTPUT=... -P stop_map.cmake
-# The value is the place's label in the symbol table, as an offset from the
-# image's first byte plus 0x00400000 (see failstop/stop_site.h).
+# The value is the address of the place's own function in the symbol table
+# (korvanda_stop_<name>::Stop, by its mangled name), as an offset from the
+# image's first byte plus 0x00400000 (see failstop/stop_site.h). A link-time
+# build may give it a private suffix; a copy an optimiser made of it has
+# another suffix and is no place.
 execute_process(COMMAND ${NM} ${PROGRAM} OUTPUT_VARIABLE symbols
                 RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${NM} could not read ${PROGRAM}")
 endif()
+string(PREPEND symbols "\n")  # every line, the first too, follows a break
 string(REGEX MATCH "([0-9a-fA-F]+) [A-Za-z] __ehdr_start\n" found "${symbols}")
 if(found)
   set(image_start "0x${CMAKE_MATCH_1}")
@@ -23,6 +27,7 @@ else()
   set(image_start "0x${CMAKE_MATCH_1}")
 endif()
 
+set(function "4StopEi(\\.lto_priv\\.[0-9]+)?")
 file(READ ${SOURCE} source)
 file(STRINGS ${TABLE} rows REGEX "^[a-z_]+\t")
 get_filename_component(program_name ${PROGRAM} NAME)
@@ -34,8 +39,9 @@ foreach(row IN LISTS rows)
   set(place ${CMAKE_MATCH_1})
   set(checked ${CMAKE_MATCH_2})
   set(status ${CMAKE_MATCH_3})
-  string(REGEX MATCH "([0-9a-fA-F]+) [A-Za-z] korvanda_stop_${place}\n" found
-         "${symbols}")
+  string(REGEX MATCH
+         "\n([0-9a-fA-F]+) [A-Za-z] [^ \n]*[0-9]korvanda_stop_${place}${function}\n"
+         found "${symbols}")
   if(NOT found)
     message(FATAL_ERROR "${program_name} has no stop place ${place}")
   endif()
@@ -60,10 +66,15 @@ foreach(row IN LISTS rows)
          "${value}\t${SOURCE_NAME}:${line}\t${place}\t${checked}\t${status}\n")
   math(EXPR count "${count} + 1")
 endforeach()
-string(REGEX MATCHALL " [A-Za-z] korvanda_stop_" labels "${symbols}")
+string(REGEX MATCHALL "[0-9]korvanda_stop_[a-z_]+${function}\n" labels
+       "${symbols}")
 list(LENGTH labels labelled)
-if(NOT count EQUAL labelled)
-  message(FATAL_ERROR
-          "${program_name} has ${labelled} stop places, the table ${count}")
+# Places in the source count too: one an optimiser found unreachable has
+# no function left in the program.
+string(REGEX MATCHALL "KORVANDA_STOP_SITE\\([a-z_]+\\)" written "${source}")
+list(LENGTH written in_source)
+if(NOT count EQUAL labelled OR NOT count EQUAL in_source)
+  message(FATAL_ERROR "${program_name} has ${labelled} stop places, "
+          "${SOURCE_NAME} ${in_source}, the table ${count}")
 endif()
 file(WRITE ${OUTPUT} "${map}")

@@ -36,22 +36,17 @@ void FillReport() {
 }
 
 // The report's value for a place (see stop_site.h).
-std::uint32_t SiteValue(StopSite site) {
+std::uint32_t SiteValue(StopSite place) {
   constexpr std::uintptr_t FixedImageBase = 0x00400000;
-  auto offset = reinterpret_cast<std::uintptr_t>(site) -
+  auto offset = reinterpret_cast<std::uintptr_t>(place) -
                 reinterpret_cast<std::uintptr_t>(platform::ImageStart());
   return static_cast<std::uint32_t>(offset + FixedImageBase);
 }
 
 }  // namespace
 
-void StopForIoStatus(StopSite site) {
-  auto code = static_cast<std::int32_t>(textio::PendingIoStatus & 255);
-  FailureStop(code != 0 ? code : MaskedFailureCode, site);
-}
-
-void FailureStop(std::int32_t code, StopSite site) {
-  FailureSite = SiteValue(site);
+void StopAt(std::int32_t code, StopSite place) {
+  FailureSite = SiteValue(place);
   ProcessExitStatus = code;
   EndProgram();
 }

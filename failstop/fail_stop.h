@@ -22,16 +22,24 @@ extern std::uint8_t Report[ReportLength];
 // with status 0 and pass for success.
 inline constexpr std::int32_t MaskedFailureCode = 255;
 
-[[noreturn]] void StopForIoStatus(StopSite site);
+// The failure code of a stream status: its low 8 bits.
+inline std::int32_t IoFailureCode() {
+  const auto code = static_cast<std::int32_t>(textio::PendingIoStatus & 255);
+  return code != 0 ? code : MaskedFailureCode;
+}
 
 // Returns, having touched nothing, while no stream operation has failed.
 inline void CheckIoStatus(StopSite site) {
   if (textio::PendingIoStatus != 0) [[unlikely]] {
-    StopForIoStatus(site);
+    site(IoFailureCode());
+    __builtin_unreachable();
   }
 }
 
-[[noreturn]] void FailureStop(std::int32_t code, StopSite site);
+[[noreturn]] inline void FailureStop(std::int32_t code, StopSite site) {
+  site(code);
+  __builtin_unreachable();
+}
 
 [[noreturn]] void EndProgram();
 

@@ -1,37 +1,59 @@
 // Where a stop happened. Each place in the program that can stop it names
-// itself, and its report shows a value of its own: where that place sits
-// in the program's code, as an offset from the first byte of the loaded
-// image plus 0x00400000 (the load address of a classic fixed-address
-// program), so the value is the same on every run of one build and on
-// every pass of a loop, wherever the system loads the program.
+// itself, and its report shows a value of its own: the address of a
+// function that belongs to that place alone, as an offset from the first
+// byte of the loaded image plus 0x00400000 (the load address of a classic
+// fixed-address program), so the value is the same on every run of one
+// build and on every pass of a loop, wherever the system loads the program.
 //
-// The contract has three parts, and they hold in every build, whatever
-// the compiler, the optimisation level or link-time optimisation:
-//  1. KORVANDA_STOP_SITE(name), written at the place itself, puts an
-//     assembler label "korvanda_stop_<name>" into the code right there and
-//     gives its address. The label is one global symbol: an optimiser that
-//     copied the place (unrolling, cloning, inlining it twice) would define
-//     it twice and the build would fail, and two places can never share a
-//     value, since their labels differ. Nothing depends on where the stop
-//     function is called from, so merged or moved calls change nothing.
-//  2. SiteValue in fail_stop.cpp turns the address into the report's value.
-//  3. The build writes the map of places from the program's symbol table
-//     and fails unless its labels are exactly the places listed in
-//     solver/stop_places.txt; the end-to-end suite checks that each stop
-//     reports its own label's value.
+// Why it holds in every build, whatever the compiler, the optimisation
+// level, unrolling, profile-guided or link-time optimisation:
+//  1. KORVANDA_STOP_SITE(name), written at the place, defines a class of
+//     that place's own, "korvanda_stop_<name>", with one function, Stop,
+//     and gives its address. A function is defined once however often the
+//     code around the place is copied, unrolled, cloned or inlined: every
+//     copy of the place calls, and names, the same function.
+//  2. The value is that function's address, which Stop takes itself. It
+//     does not depend on where Stop is called from, so merged, moved or
+//     duplicated calls change nothing; and the language gives distinct
+//     functions distinct addresses, so two places never share a value
+//     (an optimiser that merges equal bodies keeps the addresses apart).
+//     Stop is kept out of line and cold, so the check at the place is a
+//     test and a call the hot path never takes.
+//  3. SiteValue in fail_stop.cpp turns the address into the report's
+//     value; the build writes the map of places from the program's symbol
+//     table and fails unless its functions are exactly the places listed
+//     in solver/stop_places.txt; the end-to-end suite checks that each
+//     stop reports its own function's value.
 #pragma once
+
+#include <cstdint>
 
 namespace failstop {
 
-using StopSite = const void*;
+// A place's own stop: records `code` and the place, then ends the
+// process. Never returns.
+using StopSite = void (*)(std::int32_t code);
+
+// Records a stop at `place` with `code` and ends the process.
+[[noreturn]] void StopAt(std::int32_t code, StopSite place);
 
 }  // namespace failstop
 
+// Not cloned, merged or split by GCC's interprocedural passes; other
+// compilers do not have the attribute and need it less (see 2. above).
+#if defined(__has_attribute) && __has_attribute(noipa)
+#define KORVANDA_NOIPA __attribute__((noipa))
+#else
+#define KORVANDA_NOIPA
+#endif
+
 #define KORVANDA_STOP_SITE(name)                                              \
   (__extension__({                                                            \
-    __asm__ volatile(".globl korvanda_stop_" #name                            \
-                     "\n"                                                     \
-                     "korvanda_stop_" #name ":");                             \
-    extern const char korvanda_stop_##name[] __asm__("korvanda_stop_" #name); \
-    static_cast<::failstop::StopSite>(korvanda_stop_##name);                  \
+    struct korvanda_stop_##name {                                             \
+      [[noreturn, gnu::noinline, gnu::cold]] KORVANDA_NOIPA static void Stop( \
+          std::int32_t code) {                                                \
+        ::failstop::StopAt(code, &Stop);                                      \
+      }                                                                       \
+    };                                                                        \
+    static_cast<::failstop::StopSite>(&korvanda_stop_##name::Stop);           \
   }))

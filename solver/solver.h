@@ -10,8 +10,7 @@ inline constexpr std::int32_t MaxPointCount = 50000;
 inline constexpr std::int32_t MaxPosition = 1000000000;
 inline constexpr std::int32_t InvalidInputCode = 239;
 
-// Runs once per process and ends it. Never inlined: its stop places must
-// stand once in the program (failstop/stop_site.h).
-[[noreturn, gnu::noinline]] void RunSolver();
+// Runs once per process and ends it.
+[[noreturn]] void RunSolver();
 
 }  // namespace solver

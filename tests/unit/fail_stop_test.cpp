@@ -11,16 +11,18 @@ using fake::Call;
 std::uint32_t status_to_check = 0;
 
 // A place 0x1234 bytes into the image reports 00401234.
-failstop::StopSite Place() {
-  return static_cast<const char*>(platform::ImageStart()) + 0x1234;
+[[noreturn]] void Place(std::int32_t code) {
+  failstop::StopAt(code, reinterpret_cast<failstop::StopSite>(
+                             static_cast<const char*>(platform::ImageStart()) +
+                             0x1234));
 }
 
 void CheckOnce() {
   textio::PendingIoStatus = status_to_check;
-  failstop::CheckIoStatus(Place());
+  failstop::CheckIoStatus(Place);
 }
 
-void StopWith239() { failstop::FailureStop(239, Place()); }
+void StopWith239() { failstop::FailureStop(239, Place); }
 
 std::string Line(const char* text) {
   return std::string(text, 29) + std::string("\0\r\n", 3);
@@ -93,7 +95,7 @@ void StopAfterBufferedAnswer() {
   textio::OpenForWriting(textio::OutputFile);
   textio::WriteInteger(textio::OutputFile, 11);
   textio::WriteLineEnd(textio::OutputFile);
-  failstop::FailureStop(239, Place());
+  failstop::FailureStop(239, Place);
 }
 
 // The pending answer reaches the file before the report is written, and

@@ -1,5 +1,5 @@
 // The few operating-system services the program needs, as plain functions.
-// Exactly one implementation is linked into a build: posix/ or windows/ for
+// Exactly one implementation is linked into a build: linux/ or windows/ for
 // the program, the tests' in-memory fake for the unit tests. Nothing above
 // this layer knows which one it got.
 #pragma once

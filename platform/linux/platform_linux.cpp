@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -27,18 +29,26 @@ auto Retried(Call call) {
   }
 }
 
+// Closes a file this run will not use and fails with `reason`.
+int Refuse(int fd, int reason) {
+  close(fd);
+  errno = reason;
+  return -1;
+}
+
 // A process may start with standard descriptors closed; a file opened then
 // would take descriptor 1 and receive the report line. Our files never sit
-// on 0, 1 or 2.
+// on 0, 1 or 2: the file's descriptor, or a copy above them (the first is
+// closed), or -1 with the first still open.
 int KeepOffStandardDescriptors(int fd) {
-  if (fd < 0 || fd >= FirstPrivateDescriptor) {
+  if (fd >= FirstPrivateDescriptor) {
     return fd;
   }
   int moved = Retried(
       [&] { return fcntl(fd, F_DUPFD_CLOEXEC, FirstPrivateDescriptor); });
-  int saved = errno;
-  close(fd);
-  errno = saved;
+  if (moved >= 0) {
+    close(fd);
+  }
   return moved;
 }
 
@@ -76,24 +86,100 @@ bool WriteAllTo(int fd, const std::uint8_t* from, std::uint32_t count) {
   return true;
 }
 
-// Opens the file, then lets `check` look at what was opened: a non-zero
-// reason refuses it, and it is closed again.
-template <typename Check>
-FileHandle OpenChecked(const char* name, int flags, Check check) {
-  int fd = KeepOffStandardDescriptors(
-      Retried([&] { return open(name, flags | O_CLOEXEC, 0666); }));
-  if (fd < 0) {
-    return InvalidFileHandle;
+int OpenFile(const char* name, int flags) {
+  return Retried([&] { return open(name, flags | O_CLOEXEC, 0666); });
+}
+
+// Opens an existing file without waiting. A lease another program holds
+// would hold an ordinary open for the system's lease-break time (45 s); a
+// non-blocking open refuses it at once (EWOULDBLOCK, taken as busy). A
+// FIFO is the one file an open must wait on, for its other end: a writer
+// that finds no reader (ENXIO) opens again the ordinary way, and a reader
+// opens a second time, the ordinary way, while the first stays open, so a
+// writer the first let in never meets a FIFO without a reader.
+int OpenWithoutWaiting(const char* name, int flags, struct stat& info) {
+  int fd = OpenFile(name, flags | O_NONBLOCK);
+  if (fd < 0 && errno == ENXIO) {
+    fd = OpenFile(name, flags);
   }
-  struct stat info;
-  int reason =
-      Retried([&] { return fstat(fd, &info); }) != 0 ? errno : check(fd, info);
-  if (reason == 0) {
+  if (fd < 0) {
+    errno = errno == EWOULDBLOCK ? EBUSY : errno;
+    return -1;
+  }
+  if (Retried([&] { return fstat(fd, &info); }) != 0) {
+    return Refuse(fd, errno);
+  }
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
     return fd;
   }
-  close(fd);
-  errno = reason;
-  return InvalidFileHandle;
+  if (S_ISFIFO(info.st_mode) && (flags & O_ACCMODE) == O_RDONLY) {
+    const int waited = OpenFile(name, flags);
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return waited;
+  }
+  // A device, or a FIFO with its reader: reads and writes wait as usual.
+  return Retried([&] { return fcntl(fd, F_SETFL, 0); }) == 0
+             ? fd
+             : Refuse(fd, errno);
+}
+
+// The device this run reads its input from, if any: the same device under
+// another name must not take the answer. Devices take no locks, so this
+// run's own lock cannot tell.
+struct Device {
+  bool any;
+  mode_t kind;
+  dev_t number;
+};
+constinit Device InputDevice = {};
+
+Device DeviceOf(const struct stat& info) {
+  const mode_t kind = info.st_mode & S_IFMT;
+  return {kind == S_IFBLK || kind == S_IFCHR, kind, info.st_rdev};
+}
+
+// Removes the output this run made for itself and is refusing. The name
+// may be a link that led nowhere: the file is the one the descriptor has,
+// removed only while its path still names it.
+void RemoveMade(int fd) {
+  char link[32];
+  char path[PATH_MAX];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = readlink(link, path, sizeof path - 1);
+  struct stat opened;
+  struct stat named;
+  // Without /proc, or with another file moved onto the path meanwhile,
+  // the file stays: no test can take /proc away or time such a move.
+  if (length <= 0 || fstat(fd, &opened) != 0) {  // GCOVR_EXCL_BR_LINE
+    return;
+  }
+  path[length] = '\0';
+  if (lstat(path, &named) == 0 &&
+      named.st_ino == opened.st_ino &&  // GCOVR_EXCL_BR_LINE
+      named.st_dev == opened.st_dev) {  // GCOVR_EXCL_BR_LINE
+    unlink(path);
+  }
+}
+
+// Whether an output just opened may take the answer: 0, or why not. A
+// regular file is locked (`locked` says how that went), then emptied.
+int CheckOutput(int fd, const struct stat& info, int& locked) {
+  const Device device = DeviceOf(info);
+  if (device.any) {
+    const bool input = InputDevice.any && InputDevice.kind == device.kind &&
+                       InputDevice.number == device.number;
+    return input ? EBUSY : 0;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return 0;  // a FIFO takes the answer as it comes
+  }
+  locked = Lock(fd, F_WRLCK);
+  if (locked != 0) {
+    return locked;
+  }
+  return Retried([&] { return ftruncate(fd, 0); }) != 0 ? errno : 0;
 }
 
 void Ignore(int signal_number) {
@@ -106,30 +192,58 @@ void Ignore(int signal_number) {
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
+  struct stat info;
+  int fd = OpenWithoutWaiting(name, O_RDONLY, info);
+  if (fd < 0) {
+    return InvalidFileHandle;
+  }
   // Reading a directory would only fail later, after the output file had
   // already been emptied; refuse it here instead. A FIFO or a device is
   // shared by nature and left unlocked.
-  return OpenChecked(name, O_RDONLY, [](int fd, const struct stat& info) {
-    if (S_ISDIR(info.st_mode)) {
-      return EISDIR;
-    }
-    return S_ISREG(info.st_mode) ? Lock(fd, F_RDLCK) : 0;
-  });
+  int reason = S_ISDIR(info.st_mode)   ? EISDIR
+               : S_ISREG(info.st_mode) ? Lock(fd, F_RDLCK)
+                                       : 0;
+  const int kept = reason == 0 ? KeepOffStandardDescriptors(fd) : -1;
+  if (kept < 0) {
+    return Refuse(fd, reason != 0 ? reason : errno);
+  }
+  InputDevice = DeviceOf(info);
+  return kept;
 }
 
+// Nothing is emptied until the file is known to be held by no one else,
+// this run's input included; and a refused run leaves no file it made. A
+// new file is made without following a link, so the run knows it made it;
+// a link that leads nowhere yet gets its file where it points.
 FileHandle CreateForWriting(const char* name) {
-  // Nothing is emptied until the file is known to be held by no one else,
-  // this run's input included.
-  return OpenChecked(
-      name, O_WRONLY | O_CREAT, [](int fd, const struct stat& info) {
-        if (!S_ISREG(info.st_mode)) {
-          return 0;  // a FIFO or a device takes the answer as it comes
-        }
-        if (int held = Lock(fd, F_WRLCK); held != 0) {
-          return held;
-        }
-        return Retried([&] { return ftruncate(fd, 0); }) != 0 ? errno : 0;
-      });
+  bool made = true;
+  struct stat info = {};
+  int fd = OpenFile(name, O_WRONLY | O_CREAT | O_EXCL);
+  if (fd >= 0) {
+    info.st_mode = S_IFREG;
+  } else if (errno == EEXIST) {
+    fd = OpenWithoutWaiting(name, O_WRONLY, info);
+    made = fd < 0 && errno == ENOENT;
+    if (made) {
+      fd = OpenWithoutWaiting(name, O_WRONLY | O_CREAT, info);
+    }
+  }
+  if (fd < 0) {
+    return InvalidFileHandle;
+  }
+  int locked = EBUSY;
+  int reason = CheckOutput(fd, info, locked);
+  const int kept = reason == 0 ? KeepOffStandardDescriptors(fd) : -1;
+  if (kept >= 0) {
+    return kept;
+  }
+  // Removing is safe only while this run holds the file locked, or where
+  // no run can lock it; never when another run holds it, whose answer
+  // would go to a name no one can find.
+  if (made && locked != EBUSY) {
+    RemoveMade(fd);
+  }
+  return Refuse(fd, reason != 0 ? reason : errno);
 }
 
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,

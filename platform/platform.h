@@ -4,7 +4,6 @@
 // this layer knows which one it got.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -13,16 +12,21 @@ namespace platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle InvalidFileHandle = -1;
 
-// Opens an existing file for reading; other openers may still read it,
-// and none may write it while it is open. A file held open for writing is
+// While a file is open, no other run of this program can write it: on
+// Windows the system's sharing keeps every other writer out; on Linux the
+// program's advisory locks keep out the programs that take them, another
+// run among them. Either way others may still read the file, and neither
+// open waits on another process's hold on it (a lock, a lease): that
+// refuses it. A FIFO still waits for its other end.
+
+// Opens an existing file for reading. A file another run is writing is
 // refused. On failure returns InvalidFileHandle and LastError() tells why.
 FileHandle OpenExistingForReading(const char* name);
 
 // Creates the file, or truncates an existing one to zero length, for
-// writing; other openers may neither read nor write it through the
-// platform's own locks or sharing. A file held open by anyone else, this
-// process's input under another name included, is refused before
-// anything in it changes.
+// writing. A file another run holds open, and this run's input under
+// another name (a link, or the same device), are refused before anything
+// in them changes, and a refused open leaves no file it created.
 FileHandle CreateForWriting(const char* name);
 
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
@@ -40,10 +44,6 @@ std::uint32_t LastError();
 
 // Writes to the process's standard output; any failure goes unnoticed.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
-
-// A hint that the range is about to be written through: the platform may
-// make all its pages ready at once rather than one fault at a time.
-void PrepareToWrite(void* start, std::size_t bytes);
 
 // Puts the process in a state where every end goes through EndProcess.
 void PrepareProcess();

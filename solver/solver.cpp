@@ -1,7 +1,6 @@
 #include "solver/solver.h"
 
 #include "failstop/fail_stop.h"
-#include "platform/platform.h"
 #include "textio/text_stream.h"
 
 namespace solver {
@@ -15,30 +14,13 @@ constinit std::int32_t SplitIndex = 0;
 
 std::int32_t Gap(std::int32_t i) { return Positions[i] - Positions[i - 1]; }
 
-// Only gaps 3..N-1 are candidates; the lowest index wins a tie. The
-// candidates are taken a block at a time: the narrowest width of each
-// block in a loop the compiler runs several gaps at a time, and only the
-// first block holding the narrowest of all is searched for its index.
+// Only gaps 3..N-1 are candidates; the lowest index wins a tie.
 std::int32_t NarrowestInnerGap(std::int32_t n) {
-  constexpr std::int32_t BlockLength = 64;
-  const std::int32_t last = n - 1;
-  std::int32_t narrowest = Gap(3);
-  std::int32_t first_block = 3;
-  for (std::int32_t block = 3; block <= last; block += BlockLength) {
-    const std::int32_t end =
-        last - block < BlockLength ? last + 1 : block + BlockLength;
-    std::int32_t block_narrowest = Gap(block);
-    for (std::int32_t i = block + 1; i < end; ++i) {
-      block_narrowest = Gap(i) < block_narrowest ? Gap(i) : block_narrowest;
+  std::int32_t k = 3;
+  for (std::int32_t i = 4; i <= n - 1; ++i) {
+    if (Gap(i) < Gap(k)) {
+      k = i;
     }
-    if (block_narrowest < narrowest) {
-      narrowest = block_narrowest;
-      first_block = block;
-    }
-  }
-  std::int32_t k = first_block;
-  while (Gap(k) != narrowest) {
-    ++k;
   }
   return k;
 }
@@ -65,9 +47,6 @@ void RunSolver() {
   }
 
   const std::int32_t n = PointCount;
-  // Filling 200 KB a page fault at a time costs more than the reading.
-  platform::PrepareToWrite(&Positions[1],
-                           static_cast<std::size_t>(n) * sizeof Positions[1]);
   Positions[1] = 0;
   for (std::int32_t i = 2; i <= n; ++i) {
     const std::int32_t position = ReadInteger(InputFile);

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -276,22 +275,6 @@ std::uint32_t LastError() {
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   WriteAllTo(STDOUT_FILENO, from, count);
-}
-
-void PrepareToWrite(void* start, std::size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-  // One call instead of a fault per page; a kernel without it refuses, and
-  // the pages then fault in as they are touched, as they would anyway.
-  auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  auto first = reinterpret_cast<std::uintptr_t>(start) & ~(page - 1);
-  auto end = reinterpret_cast<std::uintptr_t>(start) + bytes;
-  int saved = errno;
-  madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-  errno = saved;
-#else
-  (void)start;
-  (void)bytes;
-#endif
 }
 
 void PrepareProcess() {

@@ -75,10 +75,6 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   WriteAllTo(out, from, count);
 }
 
-// Nothing to gain here: the pages of the program's own static data are
-// made ready as they are touched.
-void PrepareToWrite(void*, std::size_t) {}
-
 void PrepareProcess() {
   // Nobody watches an unattended run: a failure must come back as a code,
   // never as a dialog box waiting for a click.

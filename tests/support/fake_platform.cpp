@@ -204,8 +204,6 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   }
 }
 
-void PrepareToWrite(void*, std::size_t) {}
-
 void PrepareProcess() {}
 
 // Sites are offsets from here; the tests run on Linux.

@@ -8,6 +8,6 @@ cd "$root"
 need_packages cmake ninja-build g++ valgrind time
 echo "building the program and the benchmarks (build/bench)"
 quietly build/logs/bench-build.log bash -c \
-  'cmake --preset bench && cmake --build --preset bench --target korvanda_bench korvanda_floor korvanda'
+  'cmake --preset bench && cmake --build --preset bench --target korvanda_bench korvanda_floor korvanda_plain_reader korvanda'
 build/bench/bench/korvanda_bench build/bench/korvanda \
-  build/bench/bench/korvanda_floor "$@"
+  build/bench/bench/korvanda_floor build/bench/bench/korvanda_plain_reader "$@"

@@ -2,12 +2,16 @@
 # report line shows, where it is in the source, what is checked there and
 # the exit status it ends with. Run by the build after each link:
 #   cmake -DPROGRAM=... -DNM=... -DOBJDUMP=... -DSOURCE=... -DSOURCE_NAME=...
-#         -DTABLE=... -DOUTPUT=... -P stop_map.cmake
+#         -DTABLE=... -DSTATUSES=... -DSYSTEM=linux|windows -DOUTPUT=...
+#         -P stop_map.cmake
+# The statuses a place ends with are named in TABLE and given in the
+# system's codes from STATUSES, whose meanings follow the places.
 # The value is the address of the place's own function in the symbol table
 # (korvanda_stop_<name>::Stop, by its mangled name), as an offset from the
 # image's first byte plus 0x00400000 (see failstop/stop_site.h). A link-time
 # build may give it a private suffix; a copy an optimiser made of it has
-# another suffix and is no place.
+# another suffix, and a profiling build's counters another prefix: neither
+# is a place.
 execute_process(COMMAND ${NM} ${PROGRAM} OUTPUT_VARIABLE symbols
                 RESULT_VARIABLE failed)
 if(failed)
@@ -28,19 +32,22 @@ else()
 endif()
 
 set(function "4StopEi(\\.lto_priv\\.[0-9]+)?")
+include(${CMAKE_CURRENT_LIST_DIR}/exit_statuses.cmake)
+korvanda_read_statuses(${STATUSES})
 file(READ ${SOURCE} source)
 file(STRINGS ${TABLE} rows REGEX "^[a-z_]+\t")
 get_filename_component(program_name ${PROGRAM} NAME)
 set(map "# Stop places of ${program_name}: the value in its report line, the\n")
-string(APPEND map "# source line, the place, what is checked there, the exit status.\n")
+string(APPEND map "# source line, the place, what is checked there, the exit statuses.\n")
 set(count 0)
 foreach(row IN LISTS rows)
   string(REGEX MATCH "^([a-z_]+)\t([^\t]*)\t(.*)$" found "${row}")
   set(place ${CMAKE_MATCH_1})
   set(checked ${CMAKE_MATCH_2})
-  set(status ${CMAKE_MATCH_3})
+  string(REPLACE " " ";" ends_with "${CMAKE_MATCH_3}")
+  korvanda_codes_of("${ends_with}" ${SYSTEM} status)
   string(REGEX MATCH
-         "\n([0-9a-fA-F]+) [A-Za-z] [^ \n]*[0-9]korvanda_stop_${place}${function}\n"
+         "\n([0-9a-fA-F]+) [tT] _Z[^ \n]*[0-9]korvanda_stop_${place}${function}\n"
          found "${symbols}")
   if(NOT found)
     message(FATAL_ERROR "${program_name} has no stop place ${place}")
@@ -66,7 +73,8 @@ foreach(row IN LISTS rows)
          "${value}\t${SOURCE_NAME}:${line}\t${place}\t${checked}\t${status}\n")
   math(EXPR count "${count} + 1")
 endforeach()
-string(REGEX MATCHALL "[0-9]korvanda_stop_[a-z_]+${function}\n" labels
+string(REGEX MATCHALL
+       " [tT] _Z[^ \n]*[0-9]korvanda_stop_[a-z_]+${function}\n" labels
        "${symbols}")
 list(LENGTH labels labelled)
 # Places in the source count too: one an optimiser found unreachable has
@@ -77,4 +85,5 @@ if(NOT count EQUAL labelled OR NOT count EQUAL in_source)
   message(FATAL_ERROR "${program_name} has ${labelled} stop places, "
           "${SOURCE_NAME} ${in_source}, the table ${count}")
 endif()
-file(WRITE ${OUTPUT} "${map}")
+korvanda_map_statuses(${SYSTEM} statuses)
+file(WRITE ${OUTPUT} "${map}${statuses}")

@@ -64,22 +64,12 @@ if [ -z "$row" ]; then
   exit 1
 fi
 IFS=$'\t' read -r _ source place checked statuses <<<"$row"
-
-case $code in
-  0) meaning="complete run" ;;
-  239) meaning="invalid input" ;;
-  106) meaning="a token that is not a valid integer" ;;
-  2) meaning="no such file" ;;
-  5) meaning="access denied (Windows)" ;;
-  13) meaning="permission denied (Linux)" ;;
-  16) meaning="the file is busy: another run holds it, or korvanda.out is another name for korvanda.in (Linux)" ;;
-  21) meaning="a folder where a file should be (Linux)" ;;
-  27) meaning="a file-size limit (Linux)" ;;
-  28) meaning="no space left on the disk (Linux)" ;;
-  32) meaning="the file is held by another program or run, or korvanda.out is another name for korvanda.in (Windows)" ;;
-  255) meaning="a system error code whose low 8 bits are all zero" ;;
-  *) meaning="the system's error code, low 8 bits" ;;
-esac
+# What the code means, from the map's table of statuses: the system's own
+# code when the table has no row of its own for it.
+meaning=$(awk -F '\t' -v code="$code" '
+  $1 == "status" && $2 == code { text = text sep $3; sep = ", or " }
+  $1 == "status" && $2 == "*" { other = $3 }
+  END { print (text != "" ? text : other) }' "$map")
 
 echo "Runtime error $code at $site"
 echo "  stopped at:  $place ($source)"

@@ -29,27 +29,6 @@ need_packages() {
   rm -f "$log"
 }
 
-# A Wine prefix of its own, made without asking anything or printing
-# diagnostics, without the optional components (.NET, the HTML engine),
-# and with Wine's own libraries linked rather than copied (20 MB, not
-# 700 MB). Wine keeps its server's socket in a folder it leaves in the
-# temporary folder: that folder is PREFIX.tmp instead, beside the prefix,
-# where the Windows suite puts it too.
-make_wine_prefix() {
-  local prefix=$1 wine=$2 libs=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-  [ -f "$prefix/system.reg" ] && return 0
-  mkdir -p "$prefix.tmp"
-  TMPDIR="$prefix.tmp" WINEPREFIX="$prefix" WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=" \
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || return 1
-  local f
-  while IFS= read -r f; do
-    if [ -f "$libs/${f##*/}" ] && cmp -s "$f" "$libs/${f##*/}"; then
-      ln -sf "$libs/${f##*/}" "$f"
-    fi
-  done < <(find "$prefix/drive_c/windows" -type f)
-}
-
 # Runs a command with its output in a log; prints the log only if it
 # fails. Returns the command's status.
 quietly() {

@@ -211,7 +211,8 @@ std::map<std::string, std::uint32_t> StopPlaces() {
   std::istringstream lines(ReadFile(map.string()));
   std::map<std::string, std::uint32_t> places;
   for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
+    // Places only: a value of 8 hexadecimal digits first.
+    if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
     std::istringstream fields(line);
     std::string value, source, place;
     std::getline(fields, value, '\t');

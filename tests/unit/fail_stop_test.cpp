@@ -12,9 +12,10 @@ std::uint32_t status_to_check = 0;
 
 // A place 0x1234 bytes into the image reports 00401234.
 [[noreturn]] void Place(std::int32_t code) {
-  failstop::StopAt(code, reinterpret_cast<failstop::StopSite>(
-                             static_cast<const char*>(platform::ImageStart()) +
-                             0x1234));
+  failstop::StopAt(
+      code,
+      reinterpret_cast<failstop::StopSite>(
+          reinterpret_cast<std::uintptr_t>(platform::ImageStart()) + 0x1234));
 }
 
 void CheckOnce() {

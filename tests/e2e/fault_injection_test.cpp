@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "program_run.h"
@@ -33,13 +35,19 @@ std::string LongInput() {
 
 std::string LongAnswer() { return "100000\r\n100 2\r\n3 1\r\n"; }
 
+// What a row needs besides the input "4 1 3 4" and an earlier answer.
+using Names = Scenario::Names;
+void NewOutput(Scenario& s) { s.earlier_output.reset(); }
+void DescriptorsClosed(Scenario& s) { s.standard_descriptors_closed = true; }
+
 struct FaultCase {
   const char* name;
-  std::vector<std::string> faults;  // strace words: -P FILE -e inject=...
-  std::string input;
+  // strace's words, split at spaces: -P FILE -e inject=...; "{folder}"
+  // stands for the run's folder, for a file not there when strace starts.
+  const char* faults;
   int status;  // 0 for a complete run
   std::optional<std::string> out;
-  Scenario::OutputName output_name = Scenario::OutputName::Own;
+  std::function<void(Scenario&)> more = [](Scenario&) {};
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -51,115 +59,119 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (!Have("strace")) GTEST_SKIP() << "needs strace";
   const FaultCase& c = GetParam();
   Scenario s;
-  s.input = c.input;
+  s.input = "4 1 3 4";
   s.earlier_output = Earlier;
-  s.output_name = c.output_name;
+  c.more(s);
   s.wrapper = {"strace", "-o", "/dev/null"};
-  s.wrapper.insert(s.wrapper.end(), c.faults.begin(), c.faults.end());
+  std::istringstream words(c.faults);
+  for (std::string word; words >> word;) s.wrapper.push_back(word);
   Result r = RunProgram(s);
   ASSERT_TRUE(r.exited) << "signal " << r.signal;
   EXPECT_EQ(r.status, c.status);
   if (c.status == 0) {
     EXPECT_EQ(r.standard_output, "");
-  } else {
+  } else if (!s.standard_descriptors_closed) {
     testutil::Report report = testutil::ParseReport(r.standard_output);
     EXPECT_TRUE(report.well_formed) << r.standard_output;
     EXPECT_EQ(report.code, c.status);
   }
   EXPECT_EQ(r.output_after, c.out);
-  EXPECT_EQ(r.input_after, c.input);
+  EXPECT_EQ(r.link_target_after,
+            s.names == Names::OutputDanglingLink ? c.out : std::nullopt);
+  EXPECT_EQ(r.input_after, s.input);
 }
 
 // Each kind of system call the program makes, failing with its code passed
-// through, and interrupted. What the streams and the stop do around a
-// failure is the same on every platform and proven over the in-memory one
-// (PlatformFailures).
+// through, and interrupted; and what needs the real kernel: locks, links,
+// devices, descriptors. What the streams and the stop do around a failure
+// is the same on every platform and shown over the in-memory one.
 INSTANTIATE_TEST_SUITE_P(
     Release, InjectedFault,
     testing::Values(
         FaultCase{"OutputCannotBeCreated",
-                  {"-P", "korvanda.out", "-e", "inject=openat:error=EPERM"},
-                  "4 1 3 4",
-                  EPERM,
+                  "-P korvanda.out -e inject=openat:error=EPERM", EPERM,
                   Earlier},
         // Whether the output is held by anyone, the input under another
         // name included, cannot be told: nothing is emptied. (strace
         // follows the link, so the second look is the output's.)
         FaultCase{
             "LookAtTheOutputFails",
-            {"-P", "korvanda.out", "-e", "inject=newfstatat:error=EIO:when=2"},
+            "-P korvanda.out -e inject=newfstatat:error=EIO:when=2", EIO,
             "4 1 3 4",
-            EIO,
-            "4 1 3 4",
-            Scenario::OutputName::SymbolicLinkToInput},
+            [](Scenario& s) { s.names = Names::OutputSymbolicLinkToInput; }},
         FaultCase{"LockOnTheOutputFails",
-                  {"-P", "korvanda.out", "-e", "inject=fcntl:error=EIO"},
-                  "4 1 3 4",
-                  EIO,
-                  Earlier},
+                  "-P korvanda.out -e inject=fcntl:error=EIO", EIO, Earlier},
         FaultCase{"EmptyingTheOutputFails",
-                  {"-P", "korvanda.out", "-e", "inject=ftruncate:error=EIO"},
-                  "4 1 3 4",
-                  EIO,
+                  "-P korvanda.out -e inject=ftruncate:error=EIO", EIO,
                   Earlier},
+        // A refused run leaves no file it made, where it holds the file's
+        // lock or no run can lock; one another run locked first is that
+        // run's; and one the run cannot find again stays.
+        FaultCase{"NewOutputWithoutLocksIsRemoved",
+                  "-P {folder}/korvanda.out -e inject=fcntl:error=ENOLCK",
+                  ENOLCK, std::nullopt, NewOutput},
+        FaultCase{"NewOutputThroughALinkWithoutLocksIsRemoved",
+                  "-P {folder}/answer.txt -e inject=fcntl:error=ENOLCK", ENOLCK,
+                  std::nullopt,
+                  [](Scenario& s) { s.names = Names::OutputDanglingLink; }},
+        FaultCase{"NewOutputAnotherRunLockedFirstIsLeft",
+                  "-P {folder}/korvanda.out -e inject=fcntl:error=EAGAIN",
+                  EBUSY, "", NewOutput},
+        // (No -P: it would hide the look in /proc. The output's lock is
+        // the second fcntl, after the input's; the C library's start-up
+        // makes the first readlink.)
+        FaultCase{"NewOutputNotFoundAgainIsLeft",
+                  "-e inject=fcntl:error=ENOLCK:when=2 "
+                  "-e inject=readlink:error=ENOENT:when=2",
+                  ENOLCK, "", NewOutput},
+        // Started with the standard descriptors closed, a file opened
+        // lands on one of them and must move; with no descriptor above
+        // them left, the run is refused, and a new output removed.
+        FaultCase{"NoDescriptorAboveTheStandardOnesForTheInput",
+                  "-P korvanda.in -e inject=fcntl:error=EMFILE:when=2", EMFILE,
+                  Earlier, DescriptorsClosed},
+        FaultCase{
+            "NoDescriptorAboveTheStandardOnesForANewOutput",
+            "-P {folder}/korvanda.out -e inject=fcntl:error=EMFILE:when=2",
+            EMFILE, std::nullopt,
+            [](Scenario& s) {
+              NewOutput(s);
+              DescriptorsClosed(s);
+            }},
+        // A device's reads and writes wait as usual once open.
+        FaultCase{"ADeviceThatStaysNonBlockingIsRefused",
+                  "-P /dev/null -e inject=fcntl:error=EIO", EIO, std::nullopt,
+                  [](Scenario& s) { s.names = Names::OutputNullDevice; }},
         FaultCase{"FirstReadFails",
-                  {"-P", "korvanda.in", "-e", "inject=read:error=EIO:when=1"},
-                  "4 1 3 4",
-                  EIO,
-                  ""},
+                  "-P korvanda.in -e inject=read:error=EIO:when=1", EIO, ""},
         FaultCase{"WriteOutAtCloseFails",
-                  {"-P", "korvanda.out", "-e", "inject=write:error=ENOSPC"},
-                  "4 1 3 4",
-                  ENOSPC,
-                  ""},
+                  "-P korvanda.out -e inject=write:error=ENOSPC", ENOSPC, ""},
         // The first write is said to take 3 bytes (strace writes none):
         // the rest follows from the fourth.
         FaultCase{"ShortWriteGoesOn",
-                  {"-P", "korvanda.out", "-e", "inject=write:retval=3:when=1"},
-                  "4 1 3 4",
-                  0,
+                  "-P korvanda.out -e inject=write:retval=3:when=1", 0,
                   Answer.substr(3)},
         FaultCase{"WriteTakesNothing",
-                  {"-P", "korvanda.out", "-e", "inject=write:retval=0"},
-                  "4 1 3 4",
-                  EIO,
-                  ""},
+                  "-P korvanda.out -e inject=write:retval=0", EIO, ""},
         FaultCase{"CloseOfOutputFails",
-                  {"-P", "korvanda.out", "-e", "inject=close:error=EIO"},
-                  "4 1 3 4",
-                  EIO,
-                  Answer},
+                  "-P korvanda.out -e inject=close:error=EIO", EIO, Answer},
         // Interrupted calls are retried, not taken for failures.
         FaultCase{"InterruptedOpensRetried",
-                  {"-P", "korvanda.in", "-P", "korvanda.out", "-e",
-                   "inject=openat:error=EINTR:when=1..2"},
-                  "4 1 3 4",
-                  0,
+                  "-P korvanda.in -P korvanda.out "
+                  "-e inject=openat:error=EINTR:when=1..2",
+                  0, Answer},
+        FaultCase{"InterruptedReadsRetried",
+                  "-P korvanda.in -e inject=read:error=EINTR:when=1..3", 0,
+                  LongAnswer(), [](Scenario& s) { s.input = LongInput(); }},
+        FaultCase{"InterruptedLookRetried",
+                  "-P korvanda.in -e inject=newfstatat:error=EINTR:when=1", 0,
                   Answer},
-        FaultCase{
-            "InterruptedReadsRetried",
-            {"-P", "korvanda.in", "-e", "inject=read:error=EINTR:when=1..3"},
-            LongInput(),
-            0,
-            LongAnswer()},
-        FaultCase{
-            "InterruptedLookRetried",
-            {"-P", "korvanda.in", "-e", "inject=newfstatat:error=EINTR:when=1"},
-            "4 1 3 4",
-            0,
-            Answer},
         // The descriptor is gone all the same: the close is done.
         FaultCase{"InterruptedCloseIsDone",
-                  {"-P", "korvanda.out", "-e", "inject=close:error=EINTR"},
-                  "4 1 3 4",
-                  0,
-                  Answer},
-        FaultCase{
-            "InterruptedWriteRetried",
-            {"-P", "korvanda.out", "-e", "inject=write:error=EINTR:when=1"},
-            "4 1 3 4",
-            0,
-            Answer}),
+                  "-P korvanda.out -e inject=close:error=EINTR", 0, Answer},
+        FaultCase{"InterruptedWriteRetried",
+                  "-P korvanda.out -e inject=write:error=EINTR:when=1", 0,
+                  Answer}),
     [](const testing::TestParamInfo<FaultCase>& param) {
       return param.param.name;
     });

@@ -1,29 +1,56 @@
 #include "program_run.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
+
+extern char** environ;
 
 namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// How long anything may take that the harness waits for: a run, a helper
+// holding its file, a held run reaching its FIFO. Wine starting cold on a
+// busy machine takes seconds; a lease waited for would take 45.
+constexpr auto Patience = std::chrono::seconds(60);
+
+// The harness could not do its part: the test fails and says so, whatever
+// the program did.
+void HarnessFault(const std::string& what, int error) {
+  ADD_FAILURE() << "harness: " << what << ": " << std::strerror(error);
+}
 
 std::string Env(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// Words separated by bars.
+std::vector<std::string> Words(const std::string& list) {
+  std::vector<std::string> words;
+  std::istringstream in(list);
+  for (std::string word; std::getline(in, word, '|');) {
+    if (!word.empty()) words.push_back(word);
+  }
+  return words;
 }
 
 // The suite runs the native program (under qemu-user when it was built
@@ -37,22 +64,6 @@ struct Target {
   std::string no_stdout_helper;
 };
 
-// Another build of the same program may stand in for the one the suite
-// was built with, to show what holds for every build.
-std::string NativeProgram() {
-  return Env("KORVANDA_E2E_PROGRAM", KORVANDA_PROGRAM);
-}
-
-// Words separated by bars.
-std::vector<std::string> Words(const std::string& list) {
-  std::vector<std::string> words;
-  std::istringstream in(list);
-  for (std::string word; std::getline(in, word, '|');) {
-    if (!word.empty()) words.push_back(word);
-  }
-  return words;
-}
-
 const Target& CurrentTarget() {
   static const Target target =
       Env("KORVANDA_E2E_TARGET", "") == "windows"
@@ -61,7 +72,7 @@ const Target& CurrentTarget() {
                    KORVANDA_WINEPREFIX,
                    KORVANDA_WINDOWS_HOLD_HELPER,
                    KORVANDA_WINDOWS_NO_STDOUT_HELPER}
-          : Target{NativeProgram(), Words(KORVANDA_EMULATOR), "", "", ""};
+          : Target{KORVANDA_PROGRAM, Words(KORVANDA_EMULATOR), "", "", ""};
   return target;
 }
 
@@ -79,7 +90,7 @@ std::vector<std::string> Launched(std::vector<std::string> words) {
   if (!target.wine_prefix.empty()) {
     // The prefix the build set up, never one in the user's home; Wine
     // leaves its server's folder in the temporary folder, so that is one
-    // beside the prefix (as scripts/lib.sh makes it).
+    // beside the prefix (as tests/windows/make-prefix.sh makes it).
     setenv("WINEPREFIX", target.wine_prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     const std::string wine_temporary = target.wine_prefix + ".tmp";
@@ -90,53 +101,169 @@ std::vector<std::string> Launched(std::vector<std::string> words) {
   return words;
 }
 
-// Built before the fork, so the child only makes system calls.
-struct CommandLine {
-  std::vector<std::string> words;
-  std::vector<char*> argv;
-
-  explicit CommandLine(std::vector<std::string> w) : words(std::move(w)) {
-    for (std::string& word : words) {
-      argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-  }
+// Where the child's standard streams go: a descriptor of this process, or,
+// with -1, the null device.
+struct Streams {
+  int in = -1;
+  int out = -1;
+  int err = -1;
+  bool all_closed = false;  // the child starts with 0, 1 and 2 closed
 };
 
-[[noreturn]] void Exec(const CommandLine& command) {
-  execvp(command.argv[0], command.argv.data());
-  _exit(127);
+// Starts `words` in `folder` with nothing of this process but the streams
+// given: its signals at their defaults, every other descriptor closed. The
+// process, or -1 when it cannot be started (said as the harness's fault).
+pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
+            const Streams& streams) {
+  std::vector<char*> argv;
+  for (const std::string& word : words) {
+    argv.push_back(const_cast<char*>(word.c_str()));
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  int error = posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+  const int sources[] = {streams.in, streams.out, streams.err};
+  for (int i = 0; i < 3 && error == 0; ++i) {
+    error =
+        sources[i] >= 0
+            ? posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i])
+            : posix_spawn_file_actions_addopen(&actions, targets[i],
+                                               "/dev/null",
+                                               i == 0 ? O_RDONLY : O_WRONLY, 0);
+  }
+  for (int i = 0; i < 3 && error == 0 && streams.all_closed; ++i) {
+    error = posix_spawn_file_actions_addclose(&actions, targets[i]);
+  }
+  if (error == 0) {
+    error = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  }
+  sigset_t defaults;
+  sigset_t none;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  sigaddset(&defaults, SIGIO);
+  sigemptyset(&none);
+  if (error == 0) error = posix_spawnattr_setsigdefault(&attributes, &defaults);
+  if (error == 0) error = posix_spawnattr_setsigmask(&attributes, &none);
+  if (error == 0) {
+    error = posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  }
+  pid_t pid = -1;
+  if (error == 0) {
+    error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(),
+                         environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    HarnessFault("cannot start " + words[0] + " in " + folder.string(), error);
+    return -1;
+  }
+  return pid;
 }
 
-// Starts the helper that holds "korvanda.in" and waits until it does.
+// Everything a process writes to `fd` until it closes it, or until the
+// deadline; false when the deadline came first.
+bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - Clock::now());
+    pollfd ready = {fd, POLLIN, 0};
+    if (left.count() <= 0 ||
+        poll(&ready, 1, static_cast<int>(left.count())) == 0) {
+      return false;
+    }
+    char chunk[4096];
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got > 0) {
+      bytes.append(chunk, static_cast<std::size_t>(got));
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+      return true;
+    }
+  }
+}
+
+// The process's end, waited for until the deadline; a process that has
+// not ended by then is killed, and the test fails.
+int WaitFor(pid_t pid, Clock::time_point deadline, const std::string& what) {
+  int status = 0;
+  for (;;) {
+    const pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid) return status;
+    if (ended < 0) {
+      HarnessFault("cannot wait for " + what, errno);
+      return -1;
+    }
+    if (Clock::now() >= deadline) {
+      ADD_FAILURE() << what << " had not ended after " << Patience.count()
+                    << " s: killed";
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return status;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// A command run to its end, with what it printed; for the harness's own
+// helpers (losetup).
+int Capture(const std::vector<std::string>& words, std::string& printed) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    HarnessFault("no pipe", errno);
+    return -1;
+  }
+  const pid_t pid = Spawn(words, fs::current_path(), {-1, pipe_fds[1], -1});
+  close(pipe_fds[1]);
+  const auto deadline = Clock::now() + Patience;
+  if (pid > 0) ReadUntilClosed(pipe_fds[0], deadline, printed);
+  close(pipe_fds[0]);
+  const int status = pid > 0 ? WaitFor(pid, deadline, words[0]) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, const std::string& what) {
+  for (const auto deadline = Clock::now() + Patience; !condition();) {
+    if (Clock::now() >= deadline) {
+      ADD_FAILURE() << "harness: gave up waiting for " << what << " after "
+                    << Patience.count() << " s";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Starts the helper that holds "korvanda.in" and waits until it does; its
+// standard input is kept open, and closing it lets the file go.
 struct Holder {
   pid_t pid = -1;
-  int stdin_fd = -1;
+  int release = -1;
 };
 
 Holder HoldInput(const fs::path& folder) {
-  CommandLine command(Launched({HoldHelperPath(), "korvanda.in"}));
   int to_helper[2], from_helper[2];
   if (pipe2(to_helper, O_CLOEXEC) != 0 || pipe2(from_helper, O_CLOEXEC) != 0) {
+    HarnessFault("no pipe", errno);
     return {};
   }
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) {
-      _exit(126);
-    }
-    dup2(to_helper[0], STDIN_FILENO);
-    dup2(from_helper[1], STDOUT_FILENO);
-    Exec(command);
-  }
+  const pid_t pid = Spawn(Launched({HoldHelperPath(), "korvanda.in"}), folder,
+                          {to_helper[0], from_helper[1], -1});
   close(to_helper[0]);
   close(from_helper[1]);
-  char word[8] = {};
-  ssize_t got = read(from_helper[0], word, 4);
+  std::string said;
+  if (pid > 0) ReadUntilClosed(from_helper[0], Clock::now() + Patience, said);
   close(from_helper[0]);
-  if (got != 4) {
+  if (said.rfind("held", 0) != 0) {
     close(to_helper[1]);
-    waitpid(pid, nullptr, 0);
+    if (pid > 0) WaitFor(pid, Clock::now() + Patience, "the holding helper");
     return {};
   }
   return {pid, to_helper[1]};
@@ -144,126 +271,31 @@ Holder HoldInput(const fs::path& folder) {
 
 void Release(const Holder& holder) {
   if (holder.pid > 0) {
-    close(holder.stdin_fd);
-    waitpid(holder.pid, nullptr, 0);
+    close(holder.release);
+    WaitFor(holder.pid, Clock::now() + Patience, "the holding helper");
   }
 }
 
-// Runs in a vfork child, sharing the test's memory until it execs: system
-// calls only.
-[[noreturn]] void ExecChild(const Scenario& setup, const char* folder,
-                            int stdout_fd, int stderr_fd,
-                            const CommandLine& command) {
-  if (chdir(folder) != 0) {
-    _exit(126);
-  }
-  signal(SIGPIPE, SIG_DFL);
-  signal(SIGXFSZ, SIG_DFL);
-  if (setup.file_size_limit_bytes >= 0) {
-    rlimit limit{static_cast<rlim_t>(setup.file_size_limit_bytes),
-                 static_cast<rlim_t>(setup.file_size_limit_bytes)};
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  int null_fd = open("/dev/null", O_RDWR);
-  dup2(null_fd, STDIN_FILENO);
-  dup2(stdout_fd, STDOUT_FILENO);
-  dup2(stderr_fd >= 0 ? stderr_fd : null_fd, STDERR_FILENO);
-  if (setup.standard_descriptors_closed) {
-    close(STDIN_FILENO);
-    close(STDOUT_FILENO);
-    close(STDERR_FILENO);
-  }
-  // Nothing else of the test process leaks into the program.
-  for (int fd = 3; fd < 1024; ++fd) {
-    close(fd);
-  }
-  Exec(command);
-}
-
-CommandLine ProgramCommand(const Scenario& setup) {
+std::vector<std::string> ProgramCommand(const Scenario& setup,
+                                        const fs::path& folder) {
   if (setup.no_standard_output_handle) {
-    return CommandLine(Launched({NoStandardOutputHelperPath(), ProgramPath()}));
+    return Launched({CurrentTarget().no_stdout_helper, ProgramPath()});
   }
   const std::string program =
       setup.dynamically_linked ? KORVANDA_DYNAMIC_PROGRAM : ProgramPath();
   if (setup.wrapper.empty()) {
-    return CommandLine(Launched({program}));
+    return Launched({program});
   }
   // A tracer runs the program itself; no launcher goes between them.
   std::vector<std::string> words = setup.wrapper;
+  for (std::string& word : words) {
+    if (const auto at = word.find("{folder}"); at != std::string::npos) {
+      word.replace(at, 8, folder.string());
+    }
+  }
   words.push_back(program);
-  return CommandLine(words);
+  return words;
 }
-
-}  // namespace
-
-const std::string& ProgramPath() { return CurrentTarget().program; }
-
-const std::string& HoldHelperPath() { return CurrentTarget().hold_helper; }
-
-const std::string& NoStandardOutputHelperPath() {
-  return CurrentTarget().no_stdout_helper;
-}
-
-std::map<std::string, std::uint32_t> StopPlaces() {
-  const fs::path map =
-      fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
-  std::istringstream lines(ReadFile(map.string()));
-  std::map<std::string, std::uint32_t> places;
-  for (std::string line; std::getline(lines, line);) {
-    // Places only: a value of 8 hexadecimal digits first.
-    if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
-    std::istringstream fields(line);
-    std::string value, source, place;
-    std::getline(fields, value, '\t');
-    std::getline(fields, source, '\t');
-    std::getline(fields, place, '\t');
-    places[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
-  }
-  return places;
-}
-
-const char* WhyNotNative() {
-  if (RunsWindowsProgram()) {
-    return "needs a Linux process; this is the Windows program under Wine";
-  }
-  if (!CurrentTarget().launcher.empty()) {
-    return "needs a native process; runs under qemu-user";
-  }
-  return nullptr;
-}
-
-bool RunsWindowsProgram() {
-  return ProgramPath().size() > 4 &&
-         ProgramPath().compare(ProgramPath().size() - 4, 4, ".exe") == 0;
-}
-
-int NewFilePermissions() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return static_cast<int>(0666 & ~mask);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
-}
-
-ScratchFolder::ScratchFolder() {
-  std::string pattern =
-      (fs::temp_directory_path() / "korvanda-e2e-XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) {
-    path_ = pattern;
-  }
-}
-
-ScratchFolder::~ScratchFolder() { fs::remove_all(path_); }
-
-namespace {
 
 struct Running {
   pid_t pid = -1;
@@ -272,46 +304,57 @@ struct Running {
 };
 
 Running Start(const Scenario& setup, const fs::path& folder,
-              const CommandLine& command) {
+              const std::vector<std::string>& command) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    HarnessFault("no pipe", errno);
     return {};
   }
   if (setup.standard_output_reader_gone) {
     close(pipe_fds[0]);
     pipe_fds[0] = -1;
   }
-  std::string folder_name = folder.string();
-  const int wine_messages = e2e::RunsWindowsProgram()
-                                ? open(fs::temp_directory_path().c_str(),
+  const int wine_messages = RunsWindowsProgram()
+                                ? open(folder.parent_path().c_str(),
                                        O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
                                 : -1;
-  // The child shares this process's memory until it execs, rather than
-  // copying a test's worth of pages for nothing.
-  pid_t child = vfork();
-  if (child == 0) {
-    ExecChild(setup, folder_name.c_str(), pipe_fds[1], wine_messages, command);
+  // The child takes its limit from this process: lowered for the start,
+  // then put back.
+  rlimit before{};
+  const bool limited = setup.file_size_limit_bytes >= 0;
+  if (limited) {
+    rlimit lowered{};
+    if (getrlimit(RLIMIT_FSIZE, &before) != 0 ||
+        (lowered = {static_cast<rlim_t>(setup.file_size_limit_bytes),
+                    before.rlim_max},
+         setrlimit(RLIMIT_FSIZE, &lowered) != 0)) {
+      HarnessFault("cannot limit the file size", errno);
+    }
+  }
+  const pid_t pid = Spawn(
+      command, folder,
+      {-1, pipe_fds[1], wine_messages, setup.standard_descriptors_closed});
+  if (limited && setrlimit(RLIMIT_FSIZE, &before) != 0) {
+    HarnessFault("cannot put the file-size limit back", errno);
   }
   close(pipe_fds[1]);
-  return {child, pipe_fds[0], wine_messages};
+  return {pid, pipe_fds[0], wine_messages};
 }
 
 // True when Wine lost its server as the program started, and said so: that
 // run tells nothing of the program, and happens now and then.
 bool Finish(const Running& run, const Scenario& setup, Result& result) {
+  const auto deadline = Clock::now() + Patience;
   if (run.standard_output >= 0) {
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(run.standard_output, chunk, sizeof chunk)) > 0) {
-      result.standard_output.append(chunk, static_cast<std::size_t>(got));
-    }
+    ReadUntilClosed(run.standard_output, deadline, result.standard_output);
     close(run.standard_output);
   }
-  int wait_status = 0;
-  waitpid(run.pid, &wait_status, 0);
-  result.exited = WIFEXITED(wait_status);
+  const int wait_status =
+      run.pid > 0 ? WaitFor(run.pid, deadline, "the program") : -1;
+  result.exited = run.pid > 0 && WIFEXITED(wait_status);
   result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
-  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  result.signal =
+      run.pid > 0 && WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
   char messages[4096] = {};
   const bool lost_server =
       run.wine_messages >= 0 && result.exited && result.status == 1 &&
@@ -342,73 +385,52 @@ bool Locked(const fs::path& file, short type) {
   return held;
 }
 
-template <typename Condition>
-void WaitUntil(Condition condition) {
-  for (int tries = 0; tries < 2000 && !condition(); ++tries) {
-    usleep(10000);
-  }
-}
-
-// What a FIFO receives until its writer, which may not have opened it
-// yet, closes it again.
-std::string ReadFifo(const fs::path& fifo) {
-  int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  std::string bytes;
-  pollfd ready = {fd, POLLIN, 0};
-  while (fd >= 0 && poll(&ready, 1, 20000) > 0) {
-    char chunk[256];
-    ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got == 0 || (got < 0 && errno != EAGAIN)) break;
-    if (got > 0) bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-  if (fd >= 0) close(fd);
-  return bytes;
-}
-
 // The first run is held on a FIFO (made by RunOnce) while the second
 // runs to its end; then the first is let go. True when Wine lost its
 // server in either.
 bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
-                           const CommandLine& command, Result& result) {
+                           const std::vector<std::string>& command,
+                           Result& result) {
   const bool same_folder = setup.second_run == Scenario::SecondRun::SameFolder;
   const fs::path in = folder / "korvanda.in";
   const fs::path out = folder / "korvanda.out";
   // Kept open for writing, so the held run's reads wait for the input.
-  int feed = same_folder ? open(in.c_str(), O_RDWR | O_CLOEXEC) : -1;
+  const int feed = same_folder ? open(in.c_str(), O_RDWR | O_CLOEXEC) : -1;
+  if (same_folder && feed < 0) HarnessFault("cannot open the FIFO", errno);
   Running held = Start(setup, folder, command);
   // The Windows program's sharing is Wine's own, out of this process's
   // sight: its emptying the earlier answer has to do. That answer's mere
   // existence would not; a cold Wine can start the second run first.
-  WaitUntil([&] {
-    if (!same_folder) return Locked(in, F_WRLCK);
-    if (!e2e::RunsWindowsProgram()) return Locked(out, F_RDLCK);
-    std::error_code missing;
-    return fs::file_size(out, missing) == 0 && !missing;
-  });
+  WaitUntil(
+      [&] {
+        if (!same_folder) return Locked(in, F_WRLCK);
+        if (!RunsWindowsProgram()) return Locked(out, F_RDLCK);
+        std::error_code missing;
+        return fs::file_size(out, missing) == 0 && !missing;
+      },
+      "the held run to hold its files");
   ScratchFolder other;
   if (!same_folder) {
     WriteFile((other.Path() / "korvanda.in").string(), *setup.input);
     fs::create_symlink(in, other.Path() / "korvanda.out");
   }
   // A second run that is not refused would wait on the held run's FIFO
-  // for good: it is given a while, then stopped.
+  // for good: it is killed at the deadline, and the test fails.
   Running second = Start(setup, same_folder ? folder : other.Path(), command);
-  WaitUntil([&] {
-    siginfo_t ended = {};
-    return waitid(P_PID, static_cast<id_t>(second.pid), &ended,
-                  WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           ended.si_pid == second.pid;
-  });
-  kill(second.pid, SIGKILL);
   const bool lost_server = Finish(second, setup, result);
   std::string answer;
   if (same_folder) {
-    // A short write shows as a wrong answer of the held run.
-    ssize_t fed = write(feed, setup.input->data(), setup.input->size());
-    (void)fed;
+    if (write(feed, setup.input->data(), setup.input->size()) !=
+        static_cast<ssize_t>(setup.input->size())) {
+      HarnessFault("cannot feed the held run", errno);
+    }
     close(feed);
   } else {
-    answer = ReadFifo(out);
+    const int fd = open(out.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || !ReadUntilClosed(fd, Clock::now() + Patience, answer)) {
+      ADD_FAILURE() << "the held run's answer did not come";
+    }
+    if (fd >= 0) close(fd);
   }
   Result first;
   const bool lost_held_server = Finish(held, setup, first);
@@ -417,42 +439,86 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
   return lost_server || lost_held_server;
 }
 
+// A loop device over `image`, or empty where this machine has none to
+// give (no root, no loop driver).
+std::string AttachLoopDevice(const fs::path& image) {
+  std::string device;
+  if (Capture({"losetup", "--find", "--show", image.string()}, device) != 0) {
+    return "";
+  }
+  return device.substr(0, device.find('\n'));
+}
+
 // One run of the scenario in a folder of its own; false when Wine lost its
 // server in it (a helper that never held its file included).
 bool RunOnce(const Scenario& setup, Result& result) {
+  result = Result{};
   ScratchFolder scratch;
-  const fs::path& folder = scratch.Path();
+  const fs::path folder = scratch.Path() / "run";
+  fs::create_directory(folder);
   fs::path in = folder / "korvanda.in";
   fs::path out = folder / "korvanda.out";
   using SecondRun = Scenario::SecondRun;
+  using Names = Scenario::Names;
+  std::string device;
+  if (setup.names == Names::BothOneBlockDevice) {
+    const fs::path image = scratch.Path() / "device-image";
+    std::string padded = setup.input.value_or("");
+    padded.resize(4096, ' ');
+    WriteFile(image.string(), padded);
+    device = AttachLoopDevice(image);
+    if (device.empty()) {
+      result.cannot = "needs a loop device (root and losetup)";
+      return true;
+    }
+    fs::create_symlink(device, in);
+    fs::create_symlink(device, out);
+  } else if (setup.names == Names::BothNullDevice ||
+             setup.names == Names::InputNullOutputZeroDevice) {
+    fs::create_symlink("/dev/null", in);
+    fs::create_symlink(
+        setup.names == Names::BothNullDevice ? "/dev/null" : "/dev/zero", out);
+  }
   if (setup.input_is_folder) {
     fs::create_directory(in);
   } else if (setup.second_run == SecondRun::SameFolder) {
     mkfifo(in.c_str(), 0600);
-  } else if (setup.input) {
+  } else if (setup.input && !fs::is_symlink(in)) {
     WriteFile(in.string(), *setup.input);
   }
-  using OutputName = Scenario::OutputName;
   if (setup.output_is_folder) {
     fs::create_directory(out);
   } else if (setup.second_run == SecondRun::OutputLinkedToInput) {
     mkfifo(out.c_str(), 0600);
-  } else if (setup.output_name == OutputName::SymbolicLinkToInput) {
+  } else if (setup.names == Names::OutputSymbolicLinkToInput) {
     fs::create_symlink("korvanda.in", out);
-  } else if (setup.output_name == OutputName::HardLinkToInput) {
+  } else if (setup.names == Names::OutputHardLinkToInput) {
     fs::create_hard_link(in, out);
-  } else if (setup.output_name == OutputName::NullDevice) {
+  } else if (setup.names == Names::OutputNullDevice) {
     fs::create_symlink("/dev/null", out);
-  } else if (setup.earlier_output) {
+  } else if (setup.names == Names::OutputDanglingLink) {
+    fs::create_symlink("answer.txt", out);
+  } else if (setup.earlier_output && !fs::is_symlink(out)) {
     WriteFile(out.string(), *setup.earlier_output);
   }
 
+  // A read lease, broken by another's opening for writing: this process
+  // is told with SIGIO, which it ignores meanwhile.
+  int leased = -1;
+  if (setup.output_leased) {
+    signal(SIGIO, SIG_IGN);
+    leased = open(out.c_str(), O_RDONLY | O_CLOEXEC);
+    if (leased < 0 || fcntl(leased, F_SETLEASE, F_RDLCK) != 0) {
+      result.cannot = "needs a lease on a file (fcntl F_SETLEASE)";
+      if (leased >= 0) close(leased);
+      return true;
+    }
+  }
   Holder holder;
   if (setup.input_held_unshared) {
     holder = HoldInput(folder);
   }
-  CommandLine command = ProgramCommand(setup);
-  result = Result{};
+  const std::vector<std::string> command = ProgramCommand(setup, folder);
   bool lost_server = setup.input_held_unshared && holder.pid <= 0;
   if (setup.second_run == SecondRun::None) {
     lost_server |= Finish(Start(setup, folder, command), setup, result);
@@ -460,15 +526,143 @@ bool RunOnce(const Scenario& setup, Result& result) {
     lost_server |= RunWhileAnotherIsHeld(setup, folder, command, result);
   }
   Release(holder);
-  result.input_after = ContentsOf(in);
+  if (leased >= 0) {
+    close(leased);
+    signal(SIGIO, SIG_DFL);
+  }
   result.output_after = ContentsOf(out);
-  if (result.output_after) {
+  result.link_target_after = ContentsOf(folder / "answer.txt");
+  if (!device.empty()) {
+    // What the device holds where the input was.
+    std::string after;
+    if (Capture({"losetup", "-d", device}, after) != 0) {
+      ADD_FAILURE() << "harness: cannot let go of " << device;
+    }
+    after = ReadFile((scratch.Path() / "device-image").string());
+    result.input_after = after.substr(0, setup.input.value_or("").size());
+  } else if (!fs::is_symlink(in)) {
+    result.input_after = ContentsOf(in);
+  }
+  if (result.output_after && !fs::is_symlink(out)) {
     result.output_permissions = static_cast<int>(fs::status(out).permissions());
   }
   return !lost_server;
 }
 
+// Scratch folders are named for the process that made them; one whose
+// process has ended was left by a test that was killed.
+constexpr const char* ScratchPrefix = "korvanda-e2e-";
+
+void SweepEndedRuns(const fs::path& root) {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(root, ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(ScratchPrefix, 0) != 0) continue;
+    const long pid = std::atol(name.c_str() + std::strlen(ScratchPrefix));
+    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      fs::remove_all(entry.path(), ignored);
+    }
+  }
+}
+
 }  // namespace
+
+const std::string& ProgramPath() {
+  // Another build of the same program may stand in for the one the suite
+  // was built with.
+  static const std::string program =
+      CurrentTarget().wine_prefix.empty()
+          ? Env("KORVANDA_E2E_PROGRAM", CurrentTarget().program.c_str())
+          : CurrentTarget().program;
+  return program;
+}
+
+const std::string& HoldHelperPath() { return CurrentTarget().hold_helper; }
+
+std::map<std::string, std::uint32_t> StopPlaces() {
+  const fs::path map =
+      fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
+  std::istringstream lines(ReadFile(map.string()));
+  std::map<std::string, std::uint32_t> places;
+  for (std::string line; std::getline(lines, line);) {
+    // Places only: a value of 8 hexadecimal digits first.
+    if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
+    std::istringstream fields(line);
+    std::string value, source, place;
+    std::getline(fields, value, '\t');
+    std::getline(fields, source, '\t');
+    std::getline(fields, place, '\t');
+    places[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
+  }
+  return places;
+}
+
+int ExitStatus(const std::string& name) {
+  std::istringstream lines(ReadFile(KORVANDA_EXIT_STATUSES));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string key, linux_code, windows_code;
+    std::getline(fields, key, '\t');
+    std::getline(fields, linux_code, '\t');
+    std::getline(fields, windows_code, '\t');
+    if (key == name) {
+      return std::atoi(
+          (RunsWindowsProgram() ? windows_code : linux_code).c_str());
+    }
+  }
+  ADD_FAILURE() << "no exit status named " << name;
+  return -1;
+}
+
+const char* WhyNotNative() {
+  if (RunsWindowsProgram()) {
+    return "needs a Linux process; this is the Windows program under Wine";
+  }
+  if (!CurrentTarget().launcher.empty()) {
+    return "needs a native process; runs under qemu-user";
+  }
+  return nullptr;
+}
+
+bool RunsWindowsProgram() { return !CurrentTarget().wine_prefix.empty(); }
+
+int NewFilePermissions() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<int>(0666 & ~mask);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream file(path, std::ios::binary);
+  if (!(file << contents && file.flush())) {
+    ADD_FAILURE() << "harness: cannot write " << path;
+  }
+}
+
+ScratchFolder::ScratchFolder() {
+  const fs::path root = KORVANDA_SCRATCH;
+  std::error_code failed;
+  fs::create_directories(root, failed);
+  static const bool swept = (SweepEndedRuns(root), true);
+  (void)swept;
+  std::string pattern =
+      (root / (ScratchPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    HarnessFault("cannot make a folder in " + root.string(), errno);
+    return;
+  }
+  path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) fs::remove_all(path_, ignored);
+}
 
 Result RunProgram(const Scenario& setup) {
   // Wine now and then loses its server as a program starts; such a run

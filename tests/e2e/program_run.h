@@ -1,5 +1,7 @@
-// Runs the built program in a fresh temporary folder, the way its users
-// do, and collects every byte it leaves behind.
+// Runs the built program in a folder of its own, the way its users do, and
+// collects every byte it leaves behind. Whatever the harness itself cannot
+// set up, or waits for in vain, fails the test as the harness's fault,
+// never as the program's status.
 #pragma once
 
 #include <cstdint>
@@ -18,24 +20,34 @@ struct Scenario {
   std::optional<std::string> earlier_output;
   bool input_is_folder = false;
   bool output_is_folder = false;
-  // "korvanda.out" made another name of "korvanda.in", or of a device.
-  enum class OutputName {
+  // What the names lead to when not to files of their own.
+  enum class Names {
     Own,
-    SymbolicLinkToInput,
-    HardLinkToInput,
-    NullDevice
+    OutputSymbolicLinkToInput,
+    OutputHardLinkToInput,
+    OutputNullDevice,
+    // korvanda.out a link to "answer.txt", which is not there yet.
+    OutputDanglingLink,
+    // korvanda.in the null device, korvanda.out the zero device.
+    InputNullOutputZeroDevice,
+    // Both names links to the null device.
+    BothNullDevice,
+    // Both names links to one loop device over a file holding the input.
+    BothOneBlockDevice,
   };
-  OutputName output_name = OutputName::Own;
+  Names names = Names::Own;
   // The hostile starting states a batch job can be given.
   bool standard_descriptors_closed = false;
   bool standard_output_reader_gone = false;
   long file_size_limit_bytes = -1;
   // Another process holds "korvanda.in" open without sharing it.
   bool input_held_unshared = false;
+  // This process holds a read lease on "korvanda.out".
+  bool output_leased = false;
   // The Windows program starts with no standard output handle at all.
   bool no_standard_output_handle = false;
   // Runs the program under this command, e.g. strace with a fault; it
-  // starts in the scratch folder.
+  // starts in the scratch folder, and "{folder}" in a word stands for it.
   std::vector<std::string> wrapper;
   // Runs the dynamically linked build of the same program instead.
   bool dynamically_linked = false;
@@ -54,17 +66,21 @@ struct Result {
   int signal = 0;
   std::string standard_output;
   std::optional<std::string> input_after;
-  std::optional<std::string> output_after;
+  std::optional<std::string> output_after;  // of a regular file
+  // Of "answer.txt", where korvanda.out leads when it is a dangling link.
+  std::optional<std::string> link_target_after;
   int output_permissions = -1;  // of a regular "korvanda.out"
   int held_status = -1;
   std::optional<std::string> held_answer;
+  // Why the scenario could not be made on this machine, if it could not.
+  std::string cannot;
 };
 
 Result RunProgram(const Scenario& setup);
 
-// A new folder in the temporary folder, removed with all it holds when
-// this goes: nothing a test makes is left behind or shared with another
-// run.
+// A new folder under the build's scratch folder, removed with all it holds
+// when this goes; one that a killed test left is swept by the next test
+// and after the suite.
 class ScratchFolder {
  public:
   ScratchFolder();
@@ -86,11 +102,12 @@ bool RunsWindowsProgram();
 const char* WhyNotNative();
 // The Windows helper that holds a file open; empty when not built.
 const std::string& HoldHelperPath();
-// The Windows helper that starts a program without standard handles.
-const std::string& NoStandardOutputHelperPath();
 // The stop places of the program under test, by name, with the value
 // each must report, from the map the build writes beside it.
 std::map<std::string, std::uint32_t> StopPlaces();
+// The exit status the table of statuses gives `name` on the system the
+// program under test runs on.
+int ExitStatus(const std::string& name);
 
 // The permissions a program gives a file it creates: 0666 less the
 // process's umask.

@@ -1,64 +1,120 @@
 #include "program_cases.h"
 
+#include <cstdint>
+
+#include "token_model.h"
+
 namespace testutil {
 namespace {
 
-// N points at equal steps, ten to a line.
-std::string EvenlySpaced(int n, int step) {
-  std::string text = std::to_string(n);
-  for (int i = 1; i < n; ++i) {
-    text += (i % 10 == 0 ? "\r\n" : " ") + std::to_string(i * step);
+// N, then the positions of points 2 to N.
+using Tokens = std::vector<std::string>;
+
+// N points whose gaps are all 10 but those listed, which are 1.
+Tokens Points(int n, const std::vector<int>& narrow) {
+  Tokens tokens = {std::to_string(n)};
+  std::int64_t position = 0;
+  for (int i = 2; i <= n; ++i) {
+    bool is_narrow = false;
+    for (int k : narrow) is_narrow |= k == i;
+    position += is_narrow ? 1 : 10;
+    tokens.push_back(std::to_string(position));
+  }
+  return tokens;
+}
+
+// Ten tokens a line, CR LF.
+std::string Text(const Tokens& tokens) {
+  std::string text;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    text += (i == 0 ? "" : i % 10 == 0 ? "\r\n" : " ") + tokens[i];
   }
   return text + "\r\n";
 }
 
-}  // namespace
-
-const std::vector<AnswerCase>& AnswerCases() {
-  static const std::vector<AnswerCase> cases = {
-      {"Example", "5\r\n2 5 6 10\r\n", "11\r\n5 3\r\n4 1\r\n"},
-      {"OnePoint", "1", "0\r\n"},
-      {"OnePointIgnoresTheRest", "1 junk", "0\r\n"},
-      {"TwoPoints", "2 7", "0\r\n"},
-      {"ThreePoints", "3\r\n1\r\n1000000000\r\n", "0\r\n"},
-      {"FourPoints", "4 1 3 4", "6\r\n4 2\r\n3 1\r\n"},
-      {"LargestAnswer", "4 1 999999999 1000000000",
-       "1999999998\r\n4 2\r\n3 1\r\n"},
-      {"TieGoesToLowestIndex", "6 10 12 14 16 30", "32\r\n6 2\r\n3 1\r\n"},
-      {"OuterGapsNeverCount", "6 1 10 20 30 31", "40\r\n6 2\r\n3 1\r\n"},
-      {"NarrowestLate", "7 10 20 30 40 41 100", "101\r\n7 5\r\n6 1\r\n"},
-      {"Hexadecimal", "$5 $2 x5 0X6 0xA", "11\r\n5 3\r\n4 1\r\n"},
-      {"ExtraInvalidTokensIgnored", "4 1 3 4 ??? 12a", "6\r\n4 2\r\n3 1\r\n"},
-      {"EndByteThenJunk", "4 1 3 4\x1A junk", "6\r\n4 2\r\n3 1\r\n"},
-      {"PaddedWithNulsAndTabs", std::string("4\0\t1\0\0 3\n\n4", 12),
-       "6\r\n4 2\r\n3 1\r\n"},
-      {"MostPoints", EvenlySpaced(50000, 20000),
-       "1000000000\r\n50000 2\r\n3 1\r\n"},
-  };
-  return cases;
+ProgramCase Judged(std::string name, std::string input, std::string place) {
+  const auto tokens = model::Tokens(
+      reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+  int code = 0;
+  const std::optional<std::string> answer = model::Answer(tokens, code);
+  return {std::move(name), std::move(input), code, answer.value_or(""),
+          answer ? "" : std::move(place)};
 }
 
-const std::vector<StopCase>& InvalidInputCases() {
-  static const std::vector<StopCase> cases = {
-      {"Empty", "", 239},
-      {"BlanksOnly", " \r\n", 239},
-      {"ZeroPoints", "0", 239},
-      {"NegativeCount", "-4 1 2 3", 239},
-      {"TooManyPoints", "50001 1 2 3", 239},
-      {"CountNotANumber", "4.0 1 2 3", 106},
-      {"FirstPositionZero", "3 0 5", 239},
-      {"EqualNeighbours", "4 1 5 5", 239},
-      {"Falling", "4 1 5 3", 239},
-      {"MissingPosition", "4 1 2", 239},
-      {"PositionNotANumber", "4 1 2 +x3", 106},
-      {"OutOfRange", "3 1 1000000001", 239},
-      {"OutOfRangeThenInvalid", "4 1000000001 1000000002 ?", 106},
-      {"OutOfRangeThenFalling", "4 1000000001 5 6", 239},
-      {"ByteOrderMark",
-       "\xEF\xBB\xBF"
-       "4 1 3 4",
-       106},
+void AddAnswers(int n, std::vector<ProgramCase>& cases) {
+  const std::string count = "N=" + std::to_string(n);
+  if (n <= 3) {
+    cases.push_back(Judged(count, Text(Points(n, {})), ""));
+    return;
+  }
+  for (int k = 3; k <= n - 1; ++k) {
+    const std::string at = count + " k=" + std::to_string(k);
+    cases.push_back(Judged(at + " narrowest", Text(Points(n, {k})), ""));
+    // The outer gaps narrower still, never candidates; a later tie, which
+    // loses; and tokens after the N-th, never read.
+    cases.push_back(Judged(at + " tied, outer gaps narrower",
+                           Text(Points(n, {2, k, n - 1, n})) + "12a ?", ""));
+  }
+}
+
+void AddStops(int n, std::vector<ProgramCase>& cases) {
+  const Tokens good = Points(n, {});
+  for (int i = 2; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i - 1);
+    const std::string name =
+        "N=" + std::to_string(n) + " position " + std::to_string(i) + " ";
+    auto with = [&](const std::string& token) {
+      Tokens tokens = good;
+      tokens[at] = token;
+      return Text(tokens);
+    };
+    const std::int64_t before = i == 2 ? 0 : std::stoll(good[at - 1]);
+    cases.push_back(Judged(name + "equal to the one before",
+                           with(std::to_string(before)), "position_order"));
+    cases.push_back(Judged(name + "below the one before",
+                           with(std::to_string(before - 5)), "position_order"));
+    cases.push_back(
+        Judged(name + "not an integer", with(good[at] + "x"), "read_position"));
+    // From here on above the limit, still rising: only the range stops it,
+    // once every position is read; a bad token after that comes first.
+    Tokens high = good;
+    for (std::size_t j = at; j < high.size(); ++j) {
+      high[j] = std::to_string(1000000001 + j - at);
+    }
+    cases.push_back(
+        Judged(name + "above 1000000000", Text(high), "position_range"));
+    if (i < n) {
+      high.back() = "1e9";
+      cases.push_back(Judged(name + "above 1000000000, a bad token later",
+                             Text(high), "read_position"));
+    }
+    const Tokens cut(good.begin(), good.begin() + i - 1);
+    cases.push_back(Judged(name + "missing", Text(cut), "position_order"));
+  }
+}
+
+}  // namespace
+
+std::vector<ProgramCase> GeneratedCases(int max_points) {
+  std::vector<ProgramCase> cases = {
+      Judged("count 0", "0 1 2", "count_range"),
+      Judged("count -1", "-1 1 2", "count_range"),
+      Judged("count 50001", "50001 1 2", "count_range"),
+      Judged("count missing", " \r\n", "count_range"),
+      Judged("count not an integer", "4.0 1 2 3", "read_count"),
   };
+  for (int n = 1; n <= max_points; ++n) {
+    AddAnswers(n, cases);
+    AddStops(n, cases);
+  }
+  for (int k : {3, 25001, 49999}) {
+    cases.push_back(Judged("N=50000 k=" + std::to_string(k),
+                           Text(Points(50000, {2, k, 50000})), ""));
+  }
+  Tokens most = Points(50000, {});
+  most.pop_back();
+  cases.push_back(
+      Judged("N=50000 position 50000 missing", Text(most), "position_order"));
   return cases;
 }
 

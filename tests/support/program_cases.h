@@ -1,38 +1,27 @@
-// Inputs with the answer or the stop they must give, shared by the suite
-// that runs the body over the in-memory platform and the one that runs
-// the built programs.
+// Inputs generated for every count of points up to a bound, and for the
+// largest count, with the answer or the stop the plain model gives them
+// (token_model.h): the suites run them through the body in this process
+// and through every build of the program.
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace testutil {
 
-struct AnswerCase {
-  const char* name;
+struct ProgramCase {
+  std::string name;
   std::string input;
-  std::string out;  // the whole of korvanda.out
+  int status;         // the model's: 0, or the failure code
+  std::string out;    // the whole of korvanda.out after a complete run
+  std::string place;  // for a stop, the place that must report it
 };
 
-struct StopCase {
-  const char* name;
-  std::string input;
-  int code;  // exit status and the code in the report line
-};
-
-const std::vector<AnswerCase>& AnswerCases();
-const std::vector<StopCase>& InvalidInputCases();
-
-inline void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
-inline void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
-
-// Names parameterised tests after their cases.
-struct CaseName {
-  template <typename Info>
-  std::string operator()(const Info& info) const {
-    return info.param.name;
-  }
-};
+// For every N from 1 to `max_points`, and for 50000: the narrowest inner
+// gap, and a tie for it, at each candidate index; every kind of invalid
+// position at each place it can stand (equal to the one before, below it,
+// above 1000000000, not an integer, missing); and a count out of range,
+// not an integer or missing.
+std::vector<ProgramCase> GeneratedCases(int max_points);
 
 }  // namespace testutil

@@ -1,225 +1,207 @@
+// The reader against the plain model of the token rules (token_model.h):
+// every short sequence over the bytes the reader tells apart, generated;
+// then the tokens no short sequence reaches. Each is read from the start
+// of the file, across a block's end at every cut, and in short reads.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <ostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "harness.h"
+#include "token_model.h"
 
 namespace {
 
-using textio::InputFile;
-using textio::PendingIoStatus;
+constexpr std::uint32_t Invalid = textio::InvalidNumberStatus;
+constexpr int Block = textio::StreamBufferSize;
 
-constexpr std::uint32_t Invalid = 106;
-
-void OpenInput(const std::string& contents) {
-  harness::ResetProcess();
-  fake::PutFile("in", contents);
-  textio::BindStream(InputFile, "in");
-  textio::OpenForReading(InputFile);
-  ASSERT_EQ(PendingIoStatus, 0u);
-}
-
-struct TokenCase {
-  std::string token;
-  std::int32_t value;  // meaningful when status is 0
+// What each token must read as: its value, or refused.
+struct Expected {
+  std::int32_t value;
   std::uint32_t status;
 };
 
-void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.token; }
-
-// A printable test name: letters and digits as they are, any other byte
-// as _xHH.
-std::string TokenName(const testing::TestParamInfo<TokenCase>& info) {
-  std::string name;
-  for (unsigned char c : info.param.token) {
-    const char* hex = "0123456789ABCDEF";
-    name += std::isalnum(c) ? std::string(1, static_cast<char>(c))
-                            : std::string("_x") + hex[c >> 4] + hex[c & 15];
+std::vector<Expected> ModelOf(const std::string& data) {
+  std::vector<Expected> tokens;
+  for (const std::string& token : model::Tokens(
+           reinterpret_cast<const std::uint8_t*>(data.data()), data.size())) {
+    const std::optional<std::int32_t> value = model::Value(token);
+    tokens.push_back(value ? Expected{*value, 0} : Expected{0, Invalid});
   }
-  return name;
+  return tokens;
 }
 
-class SingleToken : public testing::TestWithParam<TokenCase> {};
-
-TEST_P(SingleToken, ReadsAsItsValueOrIsRefused) {
-  const TokenCase& c = GetParam();
-  OpenInput(c.token);
-  std::int32_t value = textio::ReadInteger(InputFile);
-  EXPECT_EQ(PendingIoStatus, c.status) << "token '" << c.token << "'";
-  if (c.status == 0) {
-    EXPECT_EQ(value, c.value) << "token '" << c.token << "'";
+std::string Shown(const std::string& data) {
+  std::string shown;
+  for (unsigned char c : data) {
+    char byte[8];
+    std::snprintf(byte, sizeof byte, c > 32 && c < 127 ? "%c" : "\\x%02X", c);
+    shown += byte;
   }
+  return shown;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Decimal, SingleToken,
-    testing::Values(TokenCase{"17", 17, 0}, TokenCase{"+17", 17, 0},
-                    TokenCase{"0017", 17, 0}, TokenCase{"-0", 0, 0},
-                    TokenCase{"+0", 0, 0}, TokenCase{"0", 0, 0},
-                    TokenCase{"000", 0, 0},
-                    TokenCase{"2147483647", 2147483647, 0},
-                    TokenCase{"-2147483648", -2147483647 - 1, 0},
-                    TokenCase{"-2147483647", -2147483647, 0},
-                    TokenCase{"00000000000000000000002147483647", 2147483647,
-                              0},
-                    TokenCase{"2147483648", 0, Invalid},
-                    TokenCase{"-2147483649", 0, Invalid},
-                    TokenCase{"99999999999", 0, Invalid},
-                    TokenCase{"4294967296", 0, Invalid},
-                    TokenCase{"21474836470", 0, Invalid}),
-    TokenName);
-
-INSTANTIATE_TEST_SUITE_P(
-    Hexadecimal, SingleToken,
-    testing::Values(TokenCase{"0x1F", 31, 0}, TokenCase{"0X1f", 31, 0},
-                    TokenCase{"$1f", 31, 0}, TokenCase{"x1F", 31, 0},
-                    TokenCase{"X1f", 31, 0}, TokenCase{"$FFFFFFFF", -1, 0},
-                    TokenCase{"$80000000", -2147483647 - 1, 0},
-                    TokenCase{"$000000001", 1, 0},
-                    TokenCase{"$0000000000000000000000000000000", 0, 0},
-                    TokenCase{"$abcdef", 0xabcdef, 0},
-                    TokenCase{"$100000000", 0, Invalid},
-                    TokenCase{"$G", 0, Invalid}, TokenCase{"0xx1", 0, Invalid}),
-    TokenName);
-
-INSTANTIATE_TEST_SUITE_P(
-    Malformed, SingleToken,
-    testing::Values(TokenCase{"12a", 0, Invalid}, TokenCase{"1.5", 0, Invalid},
-                    TokenCase{"1e3", 0, Invalid},
-                    TokenCase{"1,000", 0, Invalid}, TokenCase{"+", 0, Invalid},
-                    TokenCase{"-", 0, Invalid}, TokenCase{"$", 0, Invalid},
-                    TokenCase{"x", 0, Invalid}, TokenCase{"0x", 0, Invalid},
-                    TokenCase{"-$5", 0, Invalid}, TokenCase{"+0x1", 0, Invalid},
-                    TokenCase{"--1", 0, Invalid}, TokenCase{"0$1", 0, Invalid},
-                    TokenCase{"00x1", 0, Invalid},
-                    TokenCase{"\xEF\xBB\xBF"
-                              "5",
-                              0, Invalid},
-                    TokenCase{"5\x7F", 0, Invalid}, TokenCase{":", 0, Invalid},
-                    TokenCase{"9/", 0, Invalid},
-                    TokenCase{"5\xFF", 0, Invalid}),
-    TokenName);
-
-struct SequenceCase {
-  const char* name;
-  std::string data;
-  std::vector<std::int32_t> values;  // read in turn, each with status 0
+// Where the data stands in the file and how the platform hands it over:
+// `blanks` spaces before it, reads of at most `limit` bytes (0: whole
+// blocks).
+struct Placement {
+  int blanks;
+  std::uint32_t limit;
 };
 
-void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
-
-class TokenSequence : public testing::TestWithParam<SequenceCase> {};
-
-TEST_P(TokenSequence, ReadsTheValuesInTurnThenZero) {
-  const SequenceCase& c = GetParam();
-  OpenInput(c.data);
-  for (std::int32_t expected : c.values) {
-    EXPECT_EQ(textio::ReadInteger(InputFile), expected);
+// The placements that matter for data of `length` bytes: at the start of
+// the file, ending exactly at the first block's end, cut by it after each
+// of its bytes, starting the second block; and read a byte or three at a
+// time.
+std::vector<Placement> PlacementsFor(int length) {
+  std::vector<Placement> placements = {{0, 0}, {0, 1}, {0, 3}};
+  for (int blanks = Block - length; blanks <= Block; ++blanks) {
+    placements.push_back({blanks < 0 ? 0 : blanks, 0});
   }
-  for (int extra = 0; extra < 3; ++extra) {
-    EXPECT_EQ(textio::ReadInteger(InputFile), 0);
-  }
-  EXPECT_EQ(PendingIoStatus, 0u);
+  return placements;
 }
 
-const std::string Zeros39 = std::string(39, '0');
-const std::string Digits200 = std::string(199, '0') + "7";
-
-INSTANTIATE_TEST_SUITE_P(
-    Delimiting, TokenSequence,
-    testing::Values(
-        SequenceCase{"MixedBlanks",
-                     std::string("1 \t2\r\n3\0"
-                                 "4\f5\v6\x01\x1F"
-                                 "7",
-                                 16),
-                     {1, 2, 3, 4, 5, 6, 7}},
-        SequenceCase{"EndByteStopsData",
-                     std::string("5\x1A"
-                                 "7"),
-                     {5}},
-        SequenceCase{"EndByteAfterBlanks", "  9 \n\x1A 8 7", {9}},
-        SequenceCase{"ControlBlanksAfterDigits",
-                     "$1F\x10 7\x19\x15 -3\x18\x11 0x2\x17 ",
-                     {31, 7, -3, 2}},
-        SequenceCase{"LastTokenWithoutLineEnd", "12 345", {12, 345}},
-        SequenceCase{"Empty", "", {}},
-        SequenceCase{"BlanksOnly", std::string(300, ' '), {}},
-        SequenceCase{"LongRunCutAfter32", Zeros39 + "1", {0, 1}},
-        SequenceCase{"Exactly32", std::string(31, '0') + "4 5", {4, 5}},
-        SequenceCase{"RunOf33", std::string(32, '0') + "5", {0, 5}},
-        SequenceCase{"RunCutSeveralTimes", Digits200, {0, 0, 0, 0, 0, 0, 7}},
-        SequenceCase{"TokenAcrossBlocks",
-                     std::string(126, ' ') + "123456 7",
-                     {123456, 7}},
-        SequenceCase{"EndByteInLaterBlock",
-                     std::string(130, ' ') + "3\x1A"
-                                             "4",
-                     {3}}),
-    [](const testing::TestParamInfo<SequenceCase>& info) {
-      return info.param.name;
-    });
-
-TEST(TokenSequence, ShortPlatformReadsChangeNothing) {
-  OpenInput("  10\t 200 3000\r\n40000 $A x10 " + Zeros39 + "1");
-  fake::LimitReadsTo(3);
-  for (std::int32_t expected : {10, 200, 3000, 40000, 10, 16, 0, 1, 0}) {
-    EXPECT_EQ(textio::ReadInteger(InputFile), expected);
+// Reads `data` placed so with the real reader: each token as expected, then
+// 0 with nothing recorded, at the end of the data. False, with a failure
+// said, when the reader differs.
+bool ReadsAsExpected(const std::string& data,
+                     const std::vector<Expected>& tokens, Placement at) {
+  harness::ResetProcess();
+  fake::PutFile("in",
+                std::string(static_cast<std::size_t>(at.blanks), ' ') + data);
+  fake::LimitReadsTo(at.limit);
+  textio::BindStream(textio::InputFile, "in");
+  textio::OpenForReading(textio::InputFile);
+  for (std::size_t i = 0; i <= tokens.size(); ++i) {
+    textio::PendingIoStatus = 0;
+    const std::int32_t value = textio::ReadInteger(textio::InputFile);
+    const Expected expected = i < tokens.size() ? tokens[i] : Expected{0, 0};
+    if (textio::PendingIoStatus != expected.status ||
+        (expected.status == 0 && value != expected.value)) {
+      ADD_FAILURE() << "'" << Shown(data) << "' after " << at.blanks
+                    << " blanks, reads of " << at.limit << ": token " << i
+                    << " read " << value << " with status "
+                    << textio::PendingIoStatus << ", not " << expected.value
+                    << " with status " << expected.status;
+      return false;
+    }
   }
-  EXPECT_EQ(PendingIoStatus, 0u);
+  if (!textio::InputFile.AtEnd) {
+    ADD_FAILURE() << "'" << Shown(data) << "': the end of the data not met";
+    return false;
+  }
+  return true;
 }
 
-// Every token form placed across each point of a block boundary, with the
-// blocks the platform hands over either full or short.
-TEST(TokenSequence, TokensAcrossBlockBoundaries) {
-  const TokenCase forms[] = {
-      {"9", 9, 0},
-      {"123456789", 123456789, 0},
-      {"2147483647", 2147483647, 0},
-      {"2147483648", 0, Invalid},
-      {"00000000000000000000000000000012", 12, 0},
-      {"-17", -17, 0},
-      {"$1F", 31, 0},
-      {"12a", 0, Invalid},
-  };
-  for (std::uint32_t limit : {0u, 7u}) {
-    for (const TokenCase& form : forms) {
-      for (int start = 96; start <= 130; ++start) {
-        std::string data(static_cast<std::size_t>(start), ' ');
-        data += form.token + "\r\n" + form.token + "\x1A" + "5";
-        OpenInput(data);
-        fake::LimitReadsTo(limit);
-        for (int copy = 0; copy < 2; ++copy) {
-          textio::PendingIoStatus = 0;
-          std::int32_t value = textio::ReadInteger(InputFile);
-          ASSERT_EQ(PendingIoStatus, form.status)
-              << form.token << " at " << start << ", copy " << copy;
-          if (form.status == 0) {
-            ASSERT_EQ(value, form.value) << form.token << " at " << start;
-          }
-        }
-        textio::PendingIoStatus = 0;
-        EXPECT_EQ(textio::ReadInteger(InputFile), 0);
-        EXPECT_EQ(PendingIoStatus, 0u);
+// One byte of each class the reader tells apart: digits at both ends of
+// their range, signs, every prefix letter, hexadecimal letters at both
+// ends and the bytes just past them on both sides, the blanks at both
+// ends of their range and the common ones, the end byte 26, and bytes
+// that no token may hold, the first above the blanks and those on either
+// side of the digits among them.
+const std::string Alphabet = std::string("09+-$xXafAFgG@`:/!~") +
+                             std::string("\0\t\n\r\x1F \x1A\x7F\x80\xFF", 10);
+
+// Every sequence of up to 4 of those bytes (732,540 of them), at every
+// placement: a faulty reader is caught on the first sequence it misreads.
+// Tokens longer than 4 bytes are the next test's.
+TEST(GeneratedTokens, EverySequenceOfUpToFourBytesReadsAsTheModelSays) {
+  constexpr int MaxLength = 4;
+  const int symbols = static_cast<int>(Alphabet.size());
+  int failures = 0;
+  for (int length = 1; length <= MaxLength; ++length) {
+    const std::vector<Placement> placements = PlacementsFor(length);
+    std::vector<int> digit(static_cast<std::size_t>(length), 0);
+    std::string data(static_cast<std::size_t>(length), '\0');
+    for (bool more = true; more && failures < 10;) {
+      for (int i = 0; i < length; ++i) {
+        data[static_cast<std::size_t>(i)] = Alphabet[static_cast<std::size_t>(
+            digit[static_cast<std::size_t>(i)])];
       }
+      const std::vector<Expected> tokens = ModelOf(data);
+      for (const Placement& at : placements) {
+        failures += ReadsAsExpected(data, tokens, at) ? 0 : 1;
+      }
+      // The next sequence, as an odometer counts.
+      more = false;
+      for (int i = length - 1; i >= 0 && !more; --i) {
+        auto& d = digit[static_cast<std::size_t>(i)];
+        d = d + 1 == symbols ? 0 : d + 1;
+        more = d != 0;
+      }
+    }
+  }
+}
+
+// Tokens no four bytes reach, each with the value it must read as, written
+// out: the limits of the 32-bit range, nine and ten digits, eight
+// significant hexadecimal digits, 32-byte tokens and longer runs; and the
+// examples README gives, which check the model as much as the reader (the
+// two have one author). Each is read alone at every placement.
+struct TokenCase {
+  std::string data;
+  std::vector<Expected> tokens;
+};
+
+const std::string Zeros(int n) {
+  return std::string(static_cast<std::size_t>(n), '0');
+}
+
+TEST(LongTokens, ReadAsWrittenAndAsTheModelSays) {
+  const std::int32_t Min = -2147483647 - 1;
+  const TokenCase cases[] = {
+      // README's examples.
+      {"17 +17 -0 0017", {{17, 0}, {17, 0}, {0, 0}, {17, 0}}},
+      {"$1F 0x1f $FFFFFFFF", {{31, 0}, {31, 0}, {-1, 0}}},
+      {"5 2 5 6 10", {{5, 0}, {2, 0}, {5, 0}, {6, 0}, {10, 0}}},
+      // The 32-bit range, in decimal and in hexadecimal.
+      {"2147483647 -2147483648", {{2147483647, 0}, {Min, 0}}},
+      {"2147483648 -2147483649", {{0, Invalid}, {0, Invalid}}},
+      {"4294967296 21474836470 99999999999",
+       {{0, Invalid}, {0, Invalid}, {0, Invalid}}},
+      {"123456789 1234567890 -999999999",
+       {{123456789, 0}, {1234567890, 0}, {-999999999, 0}}},
+      {"$80000000 0x7FFFFFFF X0abcdef0",
+       {{Min, 0}, {2147483647, 0}, {0xabcdef0, 0}}},
+      {"$000000001 $100000000 0x123456789",
+       {{1, 0}, {0, Invalid}, {0, Invalid}}},
+      {"12345678a +1234567 -00000012", {{0, Invalid}, {1234567, 0}, {-12, 0}}},
+      // 32 bytes are one token; a 33rd starts the next.
+      {Zeros(22) + "2147483647", {{2147483647, 0}}},
+      {"$" + Zeros(31), {{0, 0}}},
+      {Zeros(32) + "5", {{0, 0}, {5, 0}}},
+      {Zeros(39) + "1", {{0, 0}, {1, 0}}},
+      {Zeros(31) + "4 5", {{4, 0}, {5, 0}}},
+      {Zeros(199) + "7",
+       {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {7, 0}}},
+  };
+  for (const TokenCase& c : cases) {
+    ASSERT_EQ(ModelOf(c.data).size(), c.tokens.size()) << c.data;
+    for (std::size_t i = 0; i < c.tokens.size(); ++i) {
+      EXPECT_EQ(ModelOf(c.data)[i].status, c.tokens[i].status) << c.data;
+      EXPECT_EQ(ModelOf(c.data)[i].value, c.tokens[i].value) << c.data;
+    }
+    for (const Placement& at : PlacementsFor(static_cast<int>(c.data.size()))) {
+      ReadsAsExpected(c.data, c.tokens, at);
     }
   }
 }
 
 // Once the data has ended, nothing more is asked of the file: what it
 // holds by then is never read.
-TEST(TokenSequence, AfterTheEndTheFileIsNotReadAgain) {
+TEST(LongTokens, AfterTheEndTheFileIsNotReadAgain) {
   for (const std::string data : {"", "  \n", "4 \x1A 5"}) {
-    OpenInput(data);
-    while (textio::ReadInteger(InputFile) != 0) {
+    harness::ResetProcess();
+    fake::PutFile("in", data);
+    textio::BindStream(textio::InputFile, "in");
+    textio::OpenForReading(textio::InputFile);
+    while (textio::ReadInteger(textio::InputFile) != 0) {
     }
     fake::PutFile("in", data + " 77 78");
-    EXPECT_EQ(textio::ReadInteger(InputFile), 0) << data;
-    EXPECT_EQ(textio::ReadInteger(InputFile), 0) << data;
-    EXPECT_EQ(PendingIoStatus, 0u) << data;
+    EXPECT_EQ(textio::ReadInteger(textio::InputFile), 0) << data;
+    EXPECT_EQ(textio::ReadInteger(textio::InputFile), 0) << data;
+    EXPECT_EQ(textio::PendingIoStatus, 0u) << data;
   }
 }
 

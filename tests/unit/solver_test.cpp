@@ -1,159 +1,95 @@
+// The whole run over the in-memory platform with every platform call it
+// makes failing in turn, at every occurrence, with a few codes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "harness.h"
-#include "program_cases.h"
 
 namespace {
 
 using fake::Call;
 
-using testutil::AnswerCase;
-using testutil::StopCase;
+const std::string Earlier = "an answer left by an earlier run\r\n";
 
-class Answers : public testing::TestWithParam<AnswerCase> {};
-
-TEST_P(Answers, CompleteRunWritesTheAnswerAndNothingElse) {
-  harness::ResetProcess();
-  harness::Outcome o = harness::RunProgram(GetParam().input);
-  EXPECT_TRUE(o.ended);
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.standard_output, "");
-  EXPECT_EQ(o.out, GetParam().out);
-  EXPECT_FALSE(fake::FileIsOpen("korvanda.in"));
-  EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
-  EXPECT_EQ(fake::Misuses(), 0);
+// Long enough that reading it takes several blocks.
+std::string ManyPoints() {
+  std::string s = "60";
+  for (int i = 1; i < 60; ++i) s += " " + std::to_string(i * 1000);
+  return s;
 }
 
-INSTANTIATE_TEST_SUITE_P(Solver, Answers,
-                         testing::ValuesIn(testutil::AnswerCases()),
-                         testutil::CaseName());
-
-// Gaps of 10 everywhere but at the listed indices, which are 1 wide: the
-// first of them inside 3..N-1 must win, wherever it lies.
-TEST(Answers, NarrowestGapAcrossTheSearchBlocks) {
-  struct Case {
-    int n;
-    std::vector<int> narrow;
-    int k;
-  } cases[] = {
-      {200, {130, 70}, 70},
-      {200, {66, 67, 130}, 66},
-      {200, {2, 199, 200}, 199},
-      {200, {2, 200}, 3},
-      {67, {66}, 66},
-      {68, {67, 4}, 4},
-      {5000, {4999, 4998}, 4998},
-      {131, {130, 3}, 3},
-      {4, {2, 4}, 3},
-      {50000, {25001}, 25001},
-  };
-  for (const Case& c : cases) {
-    harness::ResetProcess();
-    std::string input = std::to_string(c.n);
-    int position = 0;
-    for (int i = 2; i <= c.n; ++i) {
-      bool narrow =
-          std::find(c.narrow.begin(), c.narrow.end(), i) != c.narrow.end();
-      position += narrow ? 1 : 10;
-      input += " " + std::to_string(position);
-    }
-    int gap_k =
-        std::find(c.narrow.begin(), c.narrow.end(), c.k) != c.narrow.end() ? 1
-                                                                           : 10;
-    harness::Outcome o = harness::RunProgram(input);
-    EXPECT_EQ(o.out, std::to_string(position + gap_k) + "\r\n" +
-                         std::to_string(c.n) + " " + std::to_string(c.k - 1) +
-                         "\r\n" + std::to_string(c.k) + " 1\r\n")
-        << "n " << c.n << ", expected k " << c.k;
-  }
-}
-
-class Stops : public testing::TestWithParam<StopCase> {};
-
-TEST_P(Stops, InvalidInputStopsWithEmptyOutputFile) {
-  harness::ResetProcess();
-  fake::PutFile("korvanda.out", "left by an earlier run");
-  harness::Outcome o = harness::RunProgram(GetParam().input);
-  EXPECT_EQ(o.status, GetParam().code);
-  harness::Report r = harness::ParseReport(o.standard_output);
-  EXPECT_TRUE(r.well_formed);
-  EXPECT_EQ(r.code, GetParam().code);
-  EXPECT_TRUE(o.out_exists);
-  EXPECT_EQ(o.out, "");
-  EXPECT_FALSE(fake::FileIsOpen("korvanda.in"));
-  EXPECT_FALSE(fake::FileIsOpen("korvanda.out"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Solver, Stops,
-                         testing::ValuesIn(testutil::InvalidInputCases()),
-                         testutil::CaseName());
-
-// Platform failures at each step, the code they give and what the output
-// file holds afterwards.
-struct PlatformCase {
+struct Setting {
   const char* what;
-  void (*plan)();
-  std::string input;
-  int status;
-  std::string out;
+  std::optional<std::string> input;
 };
 
-TEST(PlatformFailures, StopAtTheCheckAfterTheFailingCall) {
-  const std::string many = [] {
-    std::string s = "60";
-    for (int i = 1; i < 60; ++i) s += " " + std::to_string(i * 1000);
-    return s;
-  }();
-  const PlatformCase cases[] = {
-      {"input missing", [] {}, "", 2, "kept"},
-      {"input refused",
-       [] { fake::FailCall(Call::OpenRead, 5, "korvanda.in"); }, "4 1 3 4", 5,
-       "kept"},
-      {"output refused",
-       [] { fake::FailCall(Call::CreateWrite, 5, "korvanda.out"); }, "4 1 3 4",
-       5, "kept"},
-      {"first read", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 1); },
-       "4 1 3 4", 23, ""},
-      {"later refill", [] { fake::FailCall(Call::Read, 23, "korvanda.in", 2); },
-       many, 23, ""},
-      {"write-out at close",
-       [] { fake::FailCall(Call::Write, 28, "korvanda.out"); }, "4 1 3 4", 28,
-       ""},
-      {"close of the input",
-       [] { fake::FailCall(Call::Close, 5, "korvanda.in"); }, "4 1 3 4", 5,
-       "6\r\n4 2\r\n3 1\r\n"},
-      {"close of the output",
-       [] { fake::FailCall(Call::Close, 5, "korvanda.out"); }, "4 1 3 4", 5,
-       "6\r\n4 2\r\n3 1\r\n"},
-      {"close of the input, then the write-out in the stop",
-       [] {
-         fake::FailCall(Call::Close, 5, "korvanda.in");
-         fake::FailCall(Call::Write, 28, "korvanda.out");
-       },
-       "4 1 3 4", 5, ""},
+// A fresh process in a folder holding the setting's files.
+void Prepare(const Setting& setting) {
+  harness::ResetProcess();
+  fake::PutFile("korvanda.out", Earlier);
+  if (setting.input) fake::PutFile("korvanda.in", *setting.input);
+}
+
+// The code a failed call stops the run with: its low 8 bits, and 255 where
+// those are all zero, which would pass for success.
+int StopCode(std::uint32_t code) {
+  return (code & 255) != 0 ? static_cast<int>(code & 255) : 255;
+}
+
+// Before its end path, a run stops with the failing call's code; on that
+// path (the report, the closes of a stop) nothing changes its status.
+// Either way the report is well formed unless its own write failed, the
+// input is never changed, the output is as it was, empty, or a prefix of
+// the answer, and no file is left open or handle misused.
+TEST(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
+  const Setting settings[] = {
+      {"an answer", "4 1 3 4"},   {"the answer 0", "1"},
+      {"invalid input", "3 1 1"}, {"many blocks", ManyPoints()},
+      {"no input", std::nullopt},
   };
-  for (const PlatformCase& c : cases) {
-    harness::ResetProcess();
-    fake::PutFile("korvanda.out", "kept");
-    if (std::string(c.what) != "input missing") {
-      fake::PutFile("korvanda.in", c.input);
+  const std::uint32_t codes[] = {5, 28, 300, 512};
+  for (const Setting& setting : settings) {
+    Prepare(setting);
+    const harness::Outcome clean = harness::RunProgramAsSetUp();
+    const std::vector<fake::CallRecord> calls = fake::Calls();
+    // The end path of a stopping run begins with its report.
+    std::size_t end_path = 0;
+    while (end_path < calls.size() &&
+           calls[end_path].call != Call::StandardOutput) {
+      ++end_path;
     }
-    c.plan();
-    harness::Outcome o = harness::RunProgramAsSetUp();
-    EXPECT_EQ(o.status, c.status) << c.what;
-    harness::Report r = harness::ParseReport(o.standard_output);
-    EXPECT_TRUE(r.well_formed) << c.what;
-    EXPECT_EQ(r.code, c.status) << c.what;
-    EXPECT_TRUE(o.out_exists) << c.what;
-    EXPECT_EQ(o.out, c.out) << c.what;
-    EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << c.what;
-    EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << c.what;
-    EXPECT_EQ(fake::Misuses(), 0) << c.what;
+    for (std::size_t j = 0; j < calls.size(); ++j) {
+      int nth = 0;
+      for (std::size_t i = 0; i <= j; ++i) {
+        nth += calls[i].call == calls[j].call && calls[i].file == calls[j].file;
+      }
+      for (std::uint32_t code : codes) {
+        Prepare(setting);
+        fake::FailCall(calls[j].call, code, calls[j].file, nth);
+        const harness::Outcome o = harness::RunProgramAsSetUp();
+        const std::string at = std::string(setting.what) + ", call " +
+                               std::to_string(j) + " failing with " +
+                               std::to_string(code);
+        ASSERT_TRUE(o.ended) << at;
+        const int status = j < end_path ? StopCode(code) : clean.status;
+        EXPECT_EQ(o.status, status) << at;
+        if (calls[j].call != Call::StandardOutput) {
+          const harness::Report report =
+              harness::ParseReport(o.standard_output);
+          EXPECT_TRUE(report.well_formed) << at;
+          EXPECT_EQ(report.code, status) << at;
+        }
+        EXPECT_EQ(fake::FileContents("korvanda.in"), setting.input.value_or(""))
+            << at;
+        EXPECT_TRUE(o.out == Earlier || clean.out.rfind(o.out, 0) == 0)
+            << at << ": " << o.out;
+        EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << at;
+        EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << at;
+        EXPECT_EQ(fake::Misuses(), 0) << at;
+      }
+    }
   }
 }
 

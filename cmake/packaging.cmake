@@ -3,6 +3,37 @@
 # line against that map, with their manual pages and the files a Debian
 # package carries. A .deb for Linux, a .zip for Windows.
 include(GNUInstallDirs)
+
+# Same source, same package, whoever builds it, wherever and whenever: the
+# files' times are the source's time, SOURCE_DATE_EPOCH, taken from the
+# last commit when it is not set, else from the changelog's last entry (as
+# Debian takes it).
+set(KORVANDA_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(NOT KORVANDA_SOURCE_DATE_EPOCH)
+  # Only a checkout of this project's own, whoever owns it: not one that a
+  # copy of the source happens to lie inside.
+  set(git git -c safe.directory=* -C ${PROJECT_SOURCE_DIR})
+  execute_process(COMMAND ${git} rev-parse --show-toplevel
+    OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  file(REAL_PATH "${PROJECT_SOURCE_DIR}" source_folder)
+  if(top AND EXISTS "${top}")
+    file(REAL_PATH "${top}" top)
+  endif()
+  if(top STREQUAL source_folder)
+    execute_process(COMMAND ${git} log -1 --format=%ct
+      OUTPUT_VARIABLE KORVANDA_SOURCE_DATE_EPOCH
+      OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+endif()
+if(NOT KORVANDA_SOURCE_DATE_EPOCH)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog trailer
+       REGEX "^ -- .*  ")
+  list(GET trailer 0 trailer)
+  string(REGEX REPLACE "^ -- .*  " "" date "${trailer}")
+  execute_process(COMMAND date -u -d "${date}" +%s
+    OUTPUT_VARIABLE KORVANDA_SOURCE_DATE_EPOCH
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+endif()
 if(WIN32)
   set(korvanda_program_dir .)
   set(korvanda_map_dir .)
@@ -47,6 +78,16 @@ install(TARGETS korvanda RUNTIME DESTINATION ${korvanda_program_dir})
 install(FILES $<TARGET_FILE_DIR:korvanda>/korvanda.stops.txt
   DESTINATION ${korvanda_map_dir})
 
+# Read by cpack as it starts, for each package it makes: the source's
+# time, a time zone for the .zip's DOS times, and the umask that the
+# package's own headers and folders take their modes from.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/package_start.cmake.in
+  packaging/package_start.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE
+  ${CMAKE_CURRENT_BINARY_DIR}/packaging/package_start.cmake)
+# And after it: the builder's user out of the .zip.
+set(CPACK_POST_BUILD_SCRIPTS
+  ${PROJECT_SOURCE_DIR}/cmake/reproducible_package.cmake)
 set(CPACK_PACKAGE_NAME korvanda)
 set(CPACK_PACKAGE_VENDOR "korvanda developers")
 set(CPACK_PACKAGE_CONTACT "korvanda developers <dev@korvanda.invalid>")

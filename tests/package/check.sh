@@ -45,7 +45,7 @@ case $1 in
       "$scratch/root/usr/bin/korvanda-explain" | grep 'open_input' >/dev/null
     ;;
   windows-zip)
-    (cd "$2" && cpack -G ZIP -B "$3")
+    (cd "$2" && umask 022 && cpack -G ZIP -B "$3")
     cmake -E tar tf "$3"/korvanda-*.zip >"$scratch/list"
     grep -qx 'korvanda.exe' "$scratch/list"
     grep -qx 'korvanda.stops.txt' "$scratch/list"

@@ -21,9 +21,12 @@ for tool in x86_64-w64-mingw32-g++ aarch64-linux-gnu-g++ s390x-linux-gnu-g++ \
   faketime diffoscope strip-nondeterminism; do
   command -v "$tool" >/dev/null || skip "needs $tool"
 done
+# The second build's folder is outside the checkout, in /tmp, where the
+# other user can reach it whatever the checkout's own folders allow.
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-chmod 755 "$scratch"
+elsewhere=$(mktemp -d /tmp/korvanda-reproducible-XXXXXX)
+trap 'rm -rf "$scratch" "$elsewhere"' EXIT
+chmod 755 "$elsewhere"
 
 # The files of the checkout as they stand, changes not yet committed too.
 copy_source() {
@@ -44,7 +47,7 @@ build() {
 }
 
 a=$scratch/a
-b=$scratch/bb/somewhere/deeper
+b=$elsewhere/somewhere/deeper
 copy_source "$a/src"
 copy_source "$b/korvanda-source"
 mkdir -p "$b/out"

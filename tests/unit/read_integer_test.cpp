@@ -170,6 +170,10 @@ TEST(LongTokens, ReadAsWrittenAndAsTheModelSays) {
       // 32 bytes are one token; a 33rd starts the next.
       {Zeros(22) + "2147483647", {{2147483647, 0}}},
       {"$" + Zeros(31), {{0, 0}}},
+      // Cut by a block's end after 17 bytes or more, a token's sign and
+      // prefix are carried to the next block with the rest.
+      {"-" + Zeros(21) + "2147483647 x" + Zeros(23) + "1F",
+       {{-2147483647, 0}, {31, 0}}},
       {Zeros(32) + "5", {{0, 0}, {5, 0}}},
       {Zeros(39) + "1", {{0, 0}, {1, 0}}},
       {Zeros(31) + "4 5", {{4, 0}, {5, 0}}},

@@ -85,6 +85,8 @@ TEST(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
             << at;
         EXPECT_TRUE(o.out == Earlier || clean.out.rfind(o.out, 0) == 0)
             << at << ": " << o.out;
+        // Nothing is under way once the report is out.
+        EXPECT_EQ(failstop::FailureSite, 0u) << at;
         EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << at;
         EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << at;
         EXPECT_EQ(fake::Misuses(), 0) << at;

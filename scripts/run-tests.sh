@@ -27,14 +27,15 @@ reasons=()
 # workflow that fails before its tests, or runs none, is one failure.
 workflow() {
   local preset=$1 log=build/logs/$1.log status=0 summary
+  printf '  %s: ' "$preset"
   cmake --workflow --preset "$preset" >"$log" 2>&1 || status=$?
   summary=$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log")
   if [ -z "$summary" ]; then
     if [ "$status" -eq 0 ]; then
-      echo "  $preset: built"
+      echo "built"
       return
     fi
-    echo "FAILED: $preset (see $log)"
+    printf '\nFAILED: %s (see %s)\n' "$preset" "$log"
     tail -n 40 "$log"
     failures+=("$preset: configure, build or test run")
     failed=$((failed + 1))
@@ -43,7 +44,7 @@ workflow() {
   local f t s
   read -r f _ _ _ _ t <<<"$summary"
   s=$(grep -c '(Skipped)$' "$log")
-  echo "  $preset: $((t - f - s)) passed, $f failed, $s skipped"
+  echo "$((t - f - s)) passed, $f failed, $s skipped"
   passed=$((passed + t - f - s)) failed=$((failed + f)) skipped=$((skipped + s))
   if [ "$f" -gt 0 ]; then
     echo "FAILED: $f in $preset (their output is in $log)"

@@ -59,7 +59,7 @@ fi
 failed=0
 for preset in release aarch64 s390x windows; do
   (umask 022 && LC_ALL=C TZ=UTC build "$a/src" "$a/$preset" "$preset")
-  (umask 077 && LC_ALL=C.UTF-8 TZ=Pacific/Kiritimati HOME=$b/out \
+  (umask 077 && LC_ALL=C.UTF-8 TZ=KIR-14 HOME=$b/out \
     faketime -f +400d "${as_other[@]}" bash -c "$(declare -f build); build \
       '$b/korvanda-source' '$b/out/$preset' '$preset'")
   for artefact in korvanda korvanda.exe korvanda.stops.txt package/*.deb \

@@ -322,12 +322,13 @@ Running Start(const Scenario& setup, const fs::path& folder,
   // then put back.
   rlimit before{};
   const bool limited = setup.file_size_limit_bytes >= 0;
+  if (limited && getrlimit(RLIMIT_FSIZE, &before) != 0) {
+    HarnessFault("cannot read the file-size limit", errno);
+  }
   if (limited) {
-    rlimit lowered{};
-    if (getrlimit(RLIMIT_FSIZE, &before) != 0 ||
-        (lowered = {static_cast<rlim_t>(setup.file_size_limit_bytes),
-                    before.rlim_max},
-         setrlimit(RLIMIT_FSIZE, &lowered) != 0)) {
+    const rlimit lowered{static_cast<rlim_t>(setup.file_size_limit_bytes),
+                         before.rlim_max};
+    if (setrlimit(RLIMIT_FSIZE, &lowered) != 0) {
       HarnessFault("cannot limit the file size", errno);
     }
   }

@@ -17,8 +17,10 @@
 //     duplicated calls change nothing; and the language gives distinct
 //     functions distinct addresses, so two places never share a value
 //     (an optimiser that merges equal bodies keeps the addresses apart).
-//     Stop is kept out of line and cold, so the check at the place is a
-//     test and a call the hot path never takes.
+//     No attribute is needed for this: a clone or an inlined copy of Stop
+//     still names the one function. Stop is kept out of line and cold only
+//     so that the check at the place stays a test and a call the hot path
+//     never takes.
 //  3. SiteValue in fail_stop.cpp turns the address into the report's
 //     value; the build writes the map of places from the program's symbol
 //     table and fails unless its functions are exactly the places listed
@@ -39,21 +41,13 @@ using StopSite = void (*)(std::int32_t code);
 
 }  // namespace failstop
 
-// Not cloned, merged or split by GCC's interprocedural passes; other
-// compilers do not have the attribute and need it less (see 2. above).
-#if defined(__has_attribute) && __has_attribute(noipa)
-#define KORVANDA_NOIPA __attribute__((noipa))
-#else
-#define KORVANDA_NOIPA
-#endif
-
-#define KORVANDA_STOP_SITE(name)                                              \
-  (__extension__({                                                            \
-    struct korvanda_stop_##name {                                             \
-      [[noreturn, gnu::noinline, gnu::cold]] KORVANDA_NOIPA static void Stop( \
-          std::int32_t code) {                                                \
-        ::failstop::StopAt(code, &Stop);                                      \
-      }                                                                       \
-    };                                                                        \
-    static_cast<::failstop::StopSite>(&korvanda_stop_##name::Stop);           \
+#define KORVANDA_STOP_SITE(name)                                    \
+  (__extension__({                                                  \
+    struct korvanda_stop_##name {                                   \
+      [[noreturn, gnu::noinline, gnu::cold]] static void Stop(      \
+          std::int32_t code) {                                      \
+        ::failstop::StopAt(code, &Stop);                            \
+      }                                                             \
+    };                                                              \
+    static_cast<::failstop::StopSite>(&korvanda_stop_##name::Stop); \
   }))

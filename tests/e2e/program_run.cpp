@@ -76,6 +76,13 @@ const Target& CurrentTarget() {
   return target;
 }
 
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream file(path, std::ios::binary);
+  if (!(file << contents && file.flush())) {
+    ADD_FAILURE() << "harness: cannot write " << path;
+  }
+}
+
 std::optional<std::string> ContentsOf(const fs::path& path) {
   if (!fs::is_regular_file(path)) {
     return std::nullopt;
@@ -254,8 +261,9 @@ Holder HoldInput(const fs::path& folder) {
     HarnessFault("no pipe", errno);
     return {};
   }
-  const pid_t pid = Spawn(Launched({HoldHelperPath(), "korvanda.in"}), folder,
-                          {to_helper[0], from_helper[1], -1});
+  const pid_t pid =
+      Spawn(Launched({CurrentTarget().hold_helper, "korvanda.in"}), folder,
+            {to_helper[0], from_helper[1], -1});
   close(to_helper[0]);
   close(from_helper[1]);
   std::string said;
@@ -578,8 +586,6 @@ const std::string& ProgramPath() {
   return program;
 }
 
-const std::string& HoldHelperPath() { return CurrentTarget().hold_helper; }
-
 std::map<std::string, std::uint32_t> StopPlaces() {
   const fs::path map =
       fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
@@ -636,13 +642,6 @@ int NewFilePermissions() {
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream file(path, std::ios::binary);
-  if (!(file << contents && file.flush())) {
-    ADD_FAILURE() << "harness: cannot write " << path;
-  }
 }
 
 ScratchFolder::ScratchFolder() {

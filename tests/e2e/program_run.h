@@ -100,8 +100,6 @@ bool RunsWindowsProgram();
 // Why the program under test is not a native Linux process that a tracer,
 // a measuring tool or a hostile start can reach directly; null when it is.
 const char* WhyNotNative();
-// The Windows helper that holds a file open; empty when not built.
-const std::string& HoldHelperPath();
 // The stop places of the program under test, by name, with the value
 // each must report, from the map the build writes beside it.
 std::map<std::string, std::uint32_t> StopPlaces();
@@ -114,6 +112,5 @@ int ExitStatus(const std::string& name);
 int NewFilePermissions();
 
 std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
 
 }  // namespace e2e

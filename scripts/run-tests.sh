@@ -47,9 +47,12 @@ workflow() {
   echo "$((t - f - s)) passed, $f failed, $s skipped"
   passed=$((passed + t - f - s)) failed=$((failed + f)) skipped=$((skipped + s))
   if [ "$f" -gt 0 ]; then
-    echo "FAILED: $f in $preset (their output is in $log)"
+    echo "FAILED: $f in $preset (all their output is in $log)"
     while IFS= read -r name; do
       failures+=("$preset: $name")
+      # The test's own output, which CTest prints after its result line.
+      awk -v n=": ${name% (*} " 'index($0, n) && /\*\*\*/ { p = 1 }
+        p && /^ +Start / { exit } p' "$log" | head -n 40
     done < <(sed -n '/tests FAILED:$/,/^$/s/^[[:space:]]*[0-9]* - //p' "$log")
   fi
   # GoogleTest and the package checks print "...: Skipped", then why.

@@ -56,11 +56,15 @@ if [ "$(id -u)" -eq 0 ]; then
   chown -R nobody "$b/out"
   as_other=(runuser -u nobody --)
 fi
+# faketime keeps its clock in shared memory under its process id; an
+# object left there would refuse a later run that gets the same id.
+faketime_objects() { find /dev/shm -maxdepth 1 -name '*faketime_*' | sort; }
+objects_before=$(faketime_objects)
 failed=0
 for preset in release aarch64 s390x windows; do
   (umask 022 && LC_ALL=C TZ=UTC build "$a/src" "$a/$preset" "$preset")
   (umask 077 && LC_ALL=C.UTF-8 TZ=KIR-14 HOME=$b/out \
-    faketime -f +400d "${as_other[@]}" bash -c "$(declare -f build); build \
+    "${as_other[@]}" faketime -f +400d bash -c "$(declare -f build); build \
       '$b/korvanda-source' '$b/out/$preset' '$preset'")
   for artefact in korvanda korvanda.exe korvanda.stops.txt package/*.deb \
     package/*.zip; do
@@ -77,4 +81,9 @@ for preset in release aarch64 s390x windows; do
     done
   done
 done
+left=$(comm -13 <(echo "$objects_before") <(faketime_objects))
+if [ -n "$left" ]; then
+  printf 'left in /dev/shm:\n%s\n' "$left"
+  failed=1
+fi
 exit "$failed"

@@ -1,7 +1,7 @@
 // Inputs generated for every count of points up to a bound, and for the
 // largest count, with the answer or the stop the plain model gives them
-// (token_model.h): the suites run them through the body in this process
-// and through every build of the program.
+// (token_model.h): the end-to-end suite runs them through every build of
+// the program.
 #pragma once
 
 #include <string>

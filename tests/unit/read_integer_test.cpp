@@ -181,10 +181,11 @@ TEST(LongTokens, ReadAsWrittenAndAsTheModelSays) {
        {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {7, 0}}},
   };
   for (const TokenCase& c : cases) {
-    ASSERT_EQ(ModelOf(c.data).size(), c.tokens.size()) << c.data;
+    const std::vector<Expected> model = ModelOf(c.data);
+    ASSERT_EQ(model.size(), c.tokens.size()) << c.data;
     for (std::size_t i = 0; i < c.tokens.size(); ++i) {
-      EXPECT_EQ(ModelOf(c.data)[i].status, c.tokens[i].status) << c.data;
-      EXPECT_EQ(ModelOf(c.data)[i].value, c.tokens[i].value) << c.data;
+      EXPECT_EQ(model[i].status, c.tokens[i].status) << c.data;
+      EXPECT_EQ(model[i].value, c.tokens[i].value) << c.data;
     }
     for (const Placement& at : PlacementsFor(static_cast<int>(c.data.size()))) {
       ReadsAsExpected(c.data, c.tokens, at);

@@ -72,6 +72,13 @@ foreach(row IN LISTS rows)
   string(APPEND map
          "${value}\t${SOURCE_NAME}:${line}\t${place}\t${checked}\t${status}\n")
   math(EXPR count "${count} + 1")
+  # Two places at one address, as a linker that folds equal functions
+  # leaves them, would print one value for both.
+  if(DEFINED place_at_${value})
+    message(FATAL_ERROR "${program_name}: the stop places ${place_at_${value}} "
+            "and ${place} share the value ${value}")
+  endif()
+  set(place_at_${value} ${place})
 endforeach()
 string(REGEX MATCHALL
        " [tT] _Z[^ \n]*[0-9]korvanda_stop_[a-z_]+${function}\n" labels

@@ -8,6 +8,10 @@ namespace failstop {
 constinit std::int32_t ProcessExitStatus = 0;
 constinit std::uint32_t FailureSite = 0;
 constinit std::uint8_t Report[ReportLength] = "Runtime error     at 00000000";
+// The number of the place that stopped; a debugger or a core dump shows
+// it, but its work is in stop_site.h: volatile, so that every place's code
+// keeps a number of its own.
+constinit volatile std::uint32_t StoppedPlaceNumber = 0;
 
 namespace {
 
@@ -45,7 +49,8 @@ std::uint32_t SiteValue(StopSite place) {
 
 }  // namespace
 
-void StopAt(std::int32_t code, StopSite place) {
+void StopAt(std::int32_t code, StopSite place, std::uint32_t number) {
+  StoppedPlaceNumber = number;
   FailureSite = SiteValue(place);
   ProcessExitStatus = code;
   EndProgram();

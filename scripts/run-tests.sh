@@ -74,8 +74,8 @@ phase() {
 phase "1. The optimised Linux program, and the Windows program under Wine" \
   windows ci
 phase "2. Stop places and answers as other builds make the program" \
-  gcc-O2-unroll gcc-pgo-train gcc-pgo gcc-Os-lto-hardened clang-O3 \
-  clang-Os-lto-hardened
+  gcc-O2-unroll gcc-pgo-train gcc-pgo gcc-Os-lto-hardened clang-O3-icf \
+  clang-Os-lto-icf-hardened
 phase "3. Under AddressSanitizer and UndefinedBehaviorSanitizer" sanitize
 phase "4. Branch coverage of the program" coverage
 phase "5. Built for other processors, run under qemu-user" aarch64 s390x

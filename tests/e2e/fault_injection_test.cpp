@@ -47,6 +47,7 @@ struct FaultCase {
   const char* faults;
   int status;  // 0 for a complete run
   std::optional<std::string> out;
+  const char* place = nullptr;  // the stop place a stop must report
   std::function<void(Scenario&)> more = [](Scenario&) {};
 };
 
@@ -71,9 +72,8 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (c.status == 0) {
     EXPECT_EQ(r.standard_output, "");
   } else if (!s.standard_descriptors_closed) {
-    testutil::Report report = testutil::ParseReport(r.standard_output);
-    EXPECT_TRUE(report.well_formed) << r.standard_output;
-    EXPECT_EQ(report.code, c.status);
+    ASSERT_NE(c.place, nullptr) << "a stop names its place";
+    e2e::ExpectReport(r.standard_output, c.status, c.place);
   }
   EXPECT_EQ(r.output_after, c.out);
   EXPECT_EQ(r.link_target_after,
@@ -88,90 +88,153 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
 INSTANTIATE_TEST_SUITE_P(
     Release, InjectedFault,
     testing::Values(
-        FaultCase{"OutputCannotBeCreated",
-                  "-P korvanda.out -e inject=openat:error=EPERM", EPERM,
-                  Earlier},
+        FaultCase{.name = "OutputCannotBeCreated",
+                  .faults = "-P korvanda.out -e inject=openat:error=EPERM",
+                  .status = EPERM,
+                  .out = Earlier,
+                  .place = "open_output"},
         // Whether the output is held by anyone, the input under another
         // name included, cannot be told: nothing is emptied. (strace
         // follows the link, so the second look is the output's.)
         FaultCase{
-            "LookAtTheOutputFails",
-            "-P korvanda.out -e inject=newfstatat:error=EIO:when=2", EIO,
-            "4 1 3 4",
-            [](Scenario& s) { s.names = Names::OutputSymbolicLinkToInput; }},
-        FaultCase{"LockOnTheOutputFails",
-                  "-P korvanda.out -e inject=fcntl:error=EIO", EIO, Earlier},
-        FaultCase{"EmptyingTheOutputFails",
-                  "-P korvanda.out -e inject=ftruncate:error=EIO", EIO,
-                  Earlier},
+            .name = "LookAtTheOutputFails",
+            .faults = "-P korvanda.out -e inject=newfstatat:error=EIO:when=2",
+            .status = EIO,
+            .out = "4 1 3 4",
+            .place = "open_output",
+            .more =
+                [](Scenario& s) {
+                  s.names = Names::OutputSymbolicLinkToInput;
+                }},
+        FaultCase{.name = "LockOnTheOutputFails",
+                  .faults = "-P korvanda.out -e inject=fcntl:error=EIO",
+                  .status = EIO,
+                  .out = Earlier,
+                  .place = "open_output"},
+        FaultCase{.name = "EmptyingTheOutputFails",
+                  .faults = "-P korvanda.out -e inject=ftruncate:error=EIO",
+                  .status = EIO,
+                  .out = Earlier,
+                  .place = "open_output"},
         // A refused run leaves no file it made, where it holds the file's
         // lock or no run can lock; one another run locked first is that
         // run's; and one the run cannot find again stays.
-        FaultCase{"NewOutputWithoutLocksIsRemoved",
-                  "-P {folder}/korvanda.out -e inject=fcntl:error=ENOLCK",
-                  ENOLCK, std::nullopt, NewOutput},
-        FaultCase{"NewOutputThroughALinkWithoutLocksIsRemoved",
-                  "-P {folder}/answer.txt -e inject=fcntl:error=ENOLCK", ENOLCK,
-                  std::nullopt,
-                  [](Scenario& s) { s.names = Names::OutputDanglingLink; }},
-        FaultCase{"NewOutputAnotherRunLockedFirstIsLeft",
-                  "-P {folder}/korvanda.out -e inject=fcntl:error=EAGAIN",
-                  EBUSY, "", NewOutput},
+        FaultCase{
+            .name = "NewOutputWithoutLocksIsRemoved",
+            .faults = "-P {folder}/korvanda.out -e inject=fcntl:error=ENOLCK",
+            .status = ENOLCK,
+            .out = std::nullopt,
+            .place = "open_output",
+            .more = NewOutput},
+        FaultCase{
+            .name = "NewOutputThroughALinkWithoutLocksIsRemoved",
+            .faults = "-P {folder}/answer.txt -e inject=fcntl:error=ENOLCK",
+            .status = ENOLCK,
+            .out = std::nullopt,
+            .place = "open_output",
+            .more = [](Scenario& s) { s.names = Names::OutputDanglingLink; }},
+        FaultCase{
+            .name = "NewOutputAnotherRunLockedFirstIsLeft",
+            .faults = "-P {folder}/korvanda.out -e inject=fcntl:error=EAGAIN",
+            .status = EBUSY,
+            .out = "",
+            .place = "open_output",
+            .more = NewOutput},
         // (No -P: it would hide the look in /proc. The output's lock is
         // the second fcntl, after the input's; the C library's start-up
         // makes the first readlink.)
-        FaultCase{"NewOutputNotFoundAgainIsLeft",
-                  "-e inject=fcntl:error=ENOLCK:when=2 "
-                  "-e inject=readlink:error=ENOENT:when=2",
-                  ENOLCK, "", NewOutput},
+        FaultCase{.name = "NewOutputNotFoundAgainIsLeft",
+                  .faults = "-e inject=fcntl:error=ENOLCK:when=2 "
+                            "-e inject=readlink:error=ENOENT:when=2",
+                  .status = ENOLCK,
+                  .out = "",
+                  .place = "open_output",
+                  .more = NewOutput},
         // Started with the standard descriptors closed, a file opened
         // lands on one of them and must move; with no descriptor above
         // them left, the run is refused, and a new output removed.
-        FaultCase{"NoDescriptorAboveTheStandardOnesForTheInput",
-                  "-P korvanda.in -e inject=fcntl:error=EMFILE:when=2", EMFILE,
-                  Earlier, DescriptorsClosed},
         FaultCase{
-            "NoDescriptorAboveTheStandardOnesForANewOutput",
-            "-P {folder}/korvanda.out -e inject=fcntl:error=EMFILE:when=2",
-            EMFILE, std::nullopt,
-            [](Scenario& s) {
-              NewOutput(s);
-              DescriptorsClosed(s);
-            }},
+            .name = "NoDescriptorAboveTheStandardOnesForTheInput",
+            .faults = "-P korvanda.in -e inject=fcntl:error=EMFILE:when=2",
+            .status = EMFILE,
+            .out = Earlier,
+            .more = DescriptorsClosed},
+        FaultCase{.name = "NoDescriptorAboveTheStandardOnesForANewOutput",
+                  .faults = "-P {folder}/korvanda.out "
+                            "-e inject=fcntl:error=EMFILE:when=2",
+                  .status = EMFILE,
+                  .out = std::nullopt,
+                  .more =
+                      [](Scenario& s) {
+                        NewOutput(s);
+                        DescriptorsClosed(s);
+                      }},
         // A device's reads and writes wait as usual once open.
-        FaultCase{"ADeviceThatStaysNonBlockingIsRefused",
-                  "-P /dev/null -e inject=fcntl:error=EIO", EIO, std::nullopt,
-                  [](Scenario& s) { s.names = Names::OutputNullDevice; }},
-        FaultCase{"FirstReadFails",
-                  "-P korvanda.in -e inject=read:error=EIO:when=1", EIO, ""},
-        FaultCase{"WriteOutAtCloseFails",
-                  "-P korvanda.out -e inject=write:error=ENOSPC", ENOSPC, ""},
+        FaultCase{
+            .name = "ADeviceThatStaysNonBlockingIsRefused",
+            .faults = "-P /dev/null -e inject=fcntl:error=EIO",
+            .status = EIO,
+            .out = std::nullopt,
+            .place = "open_output",
+            .more = [](Scenario& s) { s.names = Names::OutputNullDevice; }},
+        FaultCase{.name = "FirstReadFails",
+                  .faults = "-P korvanda.in -e inject=read:error=EIO:when=1",
+                  .status = EIO,
+                  .out = "",
+                  .place = "read_count"},
+        FaultCase{.name = "CloseOfInputFails",
+                  .faults = "-P korvanda.in -e inject=close:error=EIO",
+                  .status = EIO,
+                  .out = Answer,
+                  .place = "close_input"},
+        FaultCase{.name = "WriteOutAtCloseFails",
+                  .faults = "-P korvanda.out -e inject=write:error=ENOSPC",
+                  .status = ENOSPC,
+                  .out = "",
+                  .place = "close_output"},
         // The first write is said to take 3 bytes (strace writes none):
         // the rest follows from the fourth.
-        FaultCase{"ShortWriteGoesOn",
-                  "-P korvanda.out -e inject=write:retval=3:when=1", 0,
-                  Answer.substr(3)},
-        FaultCase{"WriteTakesNothing",
-                  "-P korvanda.out -e inject=write:retval=0", EIO, ""},
-        FaultCase{"CloseOfOutputFails",
-                  "-P korvanda.out -e inject=close:error=EIO", EIO, Answer},
+        FaultCase{.name = "ShortWriteGoesOn",
+                  .faults = "-P korvanda.out -e inject=write:retval=3:when=1",
+                  .status = 0,
+                  .out = Answer.substr(3)},
+        FaultCase{.name = "WriteTakesNothing",
+                  .faults = "-P korvanda.out -e inject=write:retval=0",
+                  .status = EIO,
+                  .out = "",
+                  .place = "close_output"},
+        FaultCase{.name = "CloseOfOutputFails",
+                  .faults = "-P korvanda.out -e inject=close:error=EIO",
+                  .status = EIO,
+                  .out = Answer,
+                  .place = "close_output"},
         // Interrupted calls are retried, not taken for failures.
-        FaultCase{"InterruptedOpensRetried",
-                  "-P korvanda.in -P korvanda.out "
-                  "-e inject=openat:error=EINTR:when=1..2",
-                  0, Answer},
-        FaultCase{"InterruptedReadsRetried",
-                  "-P korvanda.in -e inject=read:error=EINTR:when=1..3", 0,
-                  LongAnswer(), [](Scenario& s) { s.input = LongInput(); }},
-        FaultCase{"InterruptedLookRetried",
-                  "-P korvanda.in -e inject=newfstatat:error=EINTR:when=1", 0,
-                  Answer},
+        FaultCase{.name = "InterruptedOpensRetried",
+                  .faults = "-P korvanda.in -P korvanda.out "
+                            "-e inject=openat:error=EINTR:when=1..2",
+                  .status = 0,
+                  .out = Answer},
+        FaultCase{
+            .name = "InterruptedReadsRetried",
+            .faults = "-P korvanda.in -e inject=read:error=EINTR:when=1..3",
+            .status = 0,
+            .out = LongAnswer(),
+            .more = [](Scenario& s) { s.input = LongInput(); }},
+        FaultCase{
+            .name = "InterruptedLookRetried",
+            .faults = "-P korvanda.in -e inject=newfstatat:error=EINTR:when=1",
+            .status = 0,
+            .out = Answer},
         // The descriptor is gone all the same: the close is done.
-        FaultCase{"InterruptedCloseIsDone",
-                  "-P korvanda.out -e inject=close:error=EINTR", 0, Answer},
-        FaultCase{"InterruptedWriteRetried",
-                  "-P korvanda.out -e inject=write:error=EINTR:when=1", 0,
-                  Answer}),
+        FaultCase{.name = "InterruptedCloseIsDone",
+                  .faults = "-P korvanda.out -e inject=close:error=EINTR",
+                  .status = 0,
+                  .out = Answer},
+        FaultCase{
+            .name = "InterruptedWriteRetried",
+            .faults = "-P korvanda.out -e inject=write:error=EINTR:when=1",
+            .status = 0,
+            .out = Answer}),
     [](const testing::TestParamInfo<FaultCase>& param) {
       return param.param.name;
     });

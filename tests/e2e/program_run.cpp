@@ -19,6 +19,8 @@
 #include <sstream>
 #include <thread>
 
+#include "report_line.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -586,22 +588,38 @@ const std::string& ProgramPath() {
   return program;
 }
 
-std::map<std::string, std::uint32_t> StopPlaces() {
-  const fs::path map =
-      fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
-  std::istringstream lines(ReadFile(map.string()));
-  std::map<std::string, std::uint32_t> places;
-  for (std::string line; std::getline(lines, line);) {
-    // Places only: a value of 8 hexadecimal digits first.
-    if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
-    std::istringstream fields(line);
-    std::string value, source, place;
-    std::getline(fields, value, '\t');
-    std::getline(fields, source, '\t');
-    std::getline(fields, place, '\t');
-    places[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
-  }
+const std::map<std::string, std::uint32_t>& StopPlaces() {
+  static const std::map<std::string, std::uint32_t> places = [] {
+    const fs::path map =
+        fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
+    std::istringstream lines(ReadFile(map.string()));
+    std::map<std::string, std::uint32_t> read;
+    for (std::string line; std::getline(lines, line);) {
+      // Places only: a value of 8 hexadecimal digits first.
+      if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
+      std::istringstream fields(line);
+      std::string value, source, place;
+      std::getline(fields, value, '\t');
+      std::getline(fields, source, '\t');
+      std::getline(fields, place, '\t');
+      read[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
+    }
+    return read;
+  }();
   return places;
+}
+
+void ExpectReport(const std::string& standard_output, int status,
+                  const std::string& place) {
+  const testutil::Report report = testutil::ParseReport(standard_output);
+  EXPECT_TRUE(report.well_formed) << standard_output;
+  EXPECT_EQ(report.code, status);
+  const auto value = StopPlaces().find(place);
+  if (value == StopPlaces().end()) {
+    ADD_FAILURE() << "the map has no stop place " << place;
+    return;
+  }
+  EXPECT_EQ(report.site, value->second) << "the stop is not at " << place;
 }
 
 int ExitStatus(const std::string& name) {

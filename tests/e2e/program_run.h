@@ -102,7 +102,11 @@ bool RunsWindowsProgram();
 const char* WhyNotNative();
 // The stop places of the program under test, by name, with the value
 // each must report, from the map the build writes beside it.
-std::map<std::string, std::uint32_t> StopPlaces();
+const std::map<std::string, std::uint32_t>& StopPlaces();
+// Standard output holds one well-formed report line with `status` and the
+// value the map gives `place`.
+void ExpectReport(const std::string& standard_output, int status,
+                  const std::string& place);
 // The exit status the table of statuses gives `name` on the system the
 // program under test runs on.
 int ExitStatus(const std::string& name);

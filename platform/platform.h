@@ -15,9 +15,10 @@ inline constexpr FileHandle InvalidFileHandle = -1;
 // While a file is open, no other run of this program can write it: on
 // Windows the system's sharing keeps every other writer out; on Linux the
 // program's advisory locks keep out the programs that take them, another
-// run among them. Either way others may still read the file, and neither
-// open waits on another process's hold on it (a lock, a lease): that
-// refuses it. A FIFO still waits for its other end.
+// run among them, where the file system offers locks. Either way others
+// may still read the file. An open never waits on another run's hold on a
+// file (that refuses it); it waits as any program's would for a FIFO's
+// other end, and for another program's lease or oplock to be broken.
 
 // Opens an existing file for reading. A file another run is writing is
 // refused. On failure returns InvalidFileHandle and LastError() tells why.
@@ -26,7 +27,7 @@ FileHandle OpenExistingForReading(const char* name);
 // Creates the file, or truncates an existing one to zero length, for
 // writing. A file another run holds open, and this run's input under
 // another name (a link, or the same device), are refused before anything
-// in them changes, and a refused open leaves no file it created.
+// in them changes.
 FileHandle CreateForWriting(const char* name);
 
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
@@ -45,7 +46,9 @@ std::uint32_t LastError();
 // Writes to the process's standard output; any failure goes unnoticed.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 
-// Puts the process in a state where every end goes through EndProcess.
+// Puts the process in a state where every end goes through EndProcess and
+// no file the program opens can take the place of a standard stream; a
+// process that cannot be put so ends there, with the system's code.
 void PrepareProcess();
 
 [[noreturn]] void EndProcess(std::int32_t status);

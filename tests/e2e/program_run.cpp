@@ -116,7 +116,7 @@ struct Streams {
   int in = -1;
   int out = -1;
   int err = -1;
-  bool all_closed = false;  // the child starts with 0, 1 and 2 closed
+  std::vector<int> closed = {};  // standard descriptors it starts without
 };
 
 // Starts `words` in `folder` with nothing of this process but the streams
@@ -144,8 +144,8 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
                                                "/dev/null",
                                                i == 0 ? O_RDONLY : O_WRONLY, 0);
   }
-  for (int i = 0; i < 3 && error == 0 && streams.all_closed; ++i) {
-    error = posix_spawn_file_actions_addclose(&actions, targets[i]);
+  for (std::size_t i = 0; i < streams.closed.size() && error == 0; ++i) {
+    error = posix_spawn_file_actions_addclose(&actions, streams.closed[i]);
   }
   if (error == 0) {
     error = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -155,7 +155,6 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   sigaddset(&defaults, SIGXFSZ);
-  sigaddset(&defaults, SIGIO);
   sigemptyset(&none);
   if (error == 0) error = posix_spawnattr_setsigdefault(&attributes, &defaults);
   if (error == 0) error = posix_spawnattr_setsigmask(&attributes, &none);
@@ -228,7 +227,7 @@ int Capture(const std::vector<std::string>& words, std::string& printed) {
     HarnessFault("no pipe", errno);
     return -1;
   }
-  const pid_t pid = Spawn(words, fs::current_path(), {-1, pipe_fds[1], -1});
+  const pid_t pid = Spawn(words, fs::current_path(), {.out = pipe_fds[1]});
   close(pipe_fds[1]);
   const auto deadline = Clock::now() + Patience;
   if (pid > 0) ReadUntilClosed(pipe_fds[0], deadline, printed);
@@ -265,7 +264,7 @@ Holder HoldInput(const fs::path& folder) {
   }
   const pid_t pid =
       Spawn(Launched({CurrentTarget().hold_helper, "korvanda.in"}), folder,
-            {to_helper[0], from_helper[1], -1});
+            {.in = to_helper[0], .out = from_helper[1]});
   close(to_helper[0]);
   close(from_helper[1]);
   std::string said;
@@ -342,9 +341,10 @@ Running Start(const Scenario& setup, const fs::path& folder,
       HarnessFault("cannot limit the file size", errno);
     }
   }
-  const pid_t pid = Spawn(
-      command, folder,
-      {-1, pipe_fds[1], wine_messages, setup.standard_descriptors_closed});
+  const pid_t pid = Spawn(command, folder,
+                          {.out = pipe_fds[1],
+                           .err = wine_messages,
+                           .closed = setup.closed_standard_descriptors});
   if (limited && setrlimit(RLIMIT_FSIZE, &before) != 0) {
     HarnessFault("cannot put the file-size limit back", errno);
   }
@@ -489,10 +489,19 @@ bool RunOnce(const Scenario& setup, Result& result) {
     fs::create_symlink("/dev/null", in);
     fs::create_symlink(
         setup.names == Names::BothNullDevice ? "/dev/null" : "/dev/zero", out);
+  } else if (setup.names == Names::InputNullOutputAnotherNodeOfIt) {
+    struct stat null_device = {};
+    if (stat("/dev/null", &null_device) != 0 ||
+        mknod(out.c_str(), S_IFCHR | 0666, null_device.st_rdev) != 0) {
+      result.cannot = "needs to make a device node (root, and mknod allowed)";
+      return true;
+    }
+    fs::create_symlink("/dev/null", in);
   }
   if (setup.input_is_folder) {
     fs::create_directory(in);
-  } else if (setup.second_run == SecondRun::SameFolder) {
+  } else if (setup.second_run == SecondRun::SameFolder ||
+             setup.input_through_fifo) {
     mkfifo(in.c_str(), 0600);
   } else if (setup.input && !fs::is_symlink(in)) {
     WriteFile(in.string(), *setup.input);
@@ -513,17 +522,11 @@ bool RunOnce(const Scenario& setup, Result& result) {
     WriteFile(out.string(), *setup.earlier_output);
   }
 
-  // A read lease, broken by another's opening for writing: this process
-  // is told with SIGIO, which it ignores meanwhile.
-  int leased = -1;
-  if (setup.output_leased) {
-    signal(SIGIO, SIG_IGN);
-    leased = open(out.c_str(), O_RDONLY | O_CLOEXEC);
-    if (leased < 0 || fcntl(leased, F_SETLEASE, F_RDLCK) != 0) {
-      result.cannot = "needs a lease on a file (fcntl F_SETLEASE)";
-      if (leased >= 0) close(leased);
-      return true;
-    }
+  pid_t writer = -1;
+  if (setup.input_through_fifo) {
+    writer = Spawn({"sh", "-c", "printf %s \"$1\" > korvanda.in", "sh",
+                    setup.input.value_or("")},
+                   folder, {});
   }
   Holder holder;
   if (setup.input_held_unshared) {
@@ -537,9 +540,10 @@ bool RunOnce(const Scenario& setup, Result& result) {
     lost_server |= RunWhileAnotherIsHeld(setup, folder, command, result);
   }
   Release(holder);
-  if (leased >= 0) {
-    close(leased);
-    signal(SIGIO, SIG_DFL);
+  if (writer > 0) {
+    // A writer the program never let in waits for good.
+    kill(writer, SIGKILL);
+    WaitFor(writer, Clock::now() + Patience, "the FIFO's writer");
   }
   result.output_after = ContentsOf(out);
   result.link_target_after = ContentsOf(folder / "answer.txt");

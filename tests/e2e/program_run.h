@@ -32,18 +32,23 @@ struct Scenario {
     InputNullOutputZeroDevice,
     // Both names links to the null device.
     BothNullDevice,
+    // korvanda.in a link to the null device, korvanda.out a device node of
+    // its own for the same device.
+    InputNullOutputAnotherNodeOfIt,
     // Both names links to one loop device over a file holding the input.
     BothOneBlockDevice,
   };
   Names names = Names::Own;
-  // The hostile starting states a batch job can be given.
-  bool standard_descriptors_closed = false;
+  // The hostile starting states a batch job can be given: standard
+  // descriptors closed ({0, 1, 2}: all of them), ...
+  std::vector<int> closed_standard_descriptors;
   bool standard_output_reader_gone = false;
   long file_size_limit_bytes = -1;
   // Another process holds "korvanda.in" open without sharing it.
   bool input_held_unshared = false;
-  // This process holds a read lease on "korvanda.out".
-  bool output_leased = false;
+  // "korvanda.in" is a FIFO; a writer, waiting for the program to open
+  // it, puts the input in and closes it.
+  bool input_through_fifo = false;
   // The Windows program starts with no standard output handle at all.
   bool no_standard_output_handle = false;
   // Runs the program under this command, e.g. strace with a fault; it

@@ -210,6 +210,16 @@ INSTANTIATE_TEST_SUITE_P(
                  .place = "open_output",
                  .where = Where::LinuxOnly,
                  .input_after = std::nullopt},
+        FileCase{.name = "OutputAnotherNodeForTheInputsDevice",
+                 .set =
+                     [](Scenario& s) {
+                       s.names = Names::InputNullOutputAnotherNodeOfIt;
+                     },
+                 .status = "busy",
+                 .out = std::nullopt,
+                 .place = "open_output",
+                 .where = Where::LinuxOnly,
+                 .input_after = std::nullopt},
         FileCase{
             .name = "InputTheNullDeviceOutputTheZeroDevice",
             .set =
@@ -226,13 +236,19 @@ INSTANTIATE_TEST_SUITE_P(
             .out = std::nullopt,
             .place = "open_output",
             .where = Where::LinuxOnly},
-        // Refused at once, not after the system's lease-break time.
-        FileCase{.name = "OutputLeasedByAnotherProgram",
-                 .set = [](Scenario& s) { s.output_leased = true; },
+        // A FIFO is one file whatever its names: the answer never goes
+        // into the input.
+        FileCase{.name = "OutputASymbolicLinkToAFifoInput",
+                 .set =
+                     [](Scenario& s) {
+                       s.input_through_fifo = true;
+                       s.names = Names::OutputSymbolicLinkToInput;
+                     },
                  .status = "busy",
-                 .out = Earlier,
+                 .out = std::nullopt,
                  .place = "open_output",
-                 .where = Where::LinuxOnly},
+                 .where = Where::LinuxOnly,
+                 .input_after = std::nullopt},
         // While one run holds its files, another is refused before it
         // empties or reads anything, and the first run's answer stands.
         FileCase{
@@ -287,8 +303,9 @@ void ExpectRightWithoutStandardOutput(void (*start)(Scenario&)) {
 // the state its platform has instead, a missing handle.
 TEST(HostileStart, StandardDescriptorsClosed) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  ExpectRightWithoutStandardOutput(
-      [](Scenario& s) { s.standard_descriptors_closed = true; });
+  ExpectRightWithoutStandardOutput([](Scenario& s) {
+    s.closed_standard_descriptors = {0, 1, 2};
+  });
 }
 
 TEST(HostileStart, NoStandardOutputHandle) {
@@ -297,33 +314,66 @@ TEST(HostileStart, NoStandardOutputHandle) {
       [](Scenario& s) { s.no_standard_output_handle = true; });
 }
 
-// What would end the process with a signal shows as a failure code. Of an
-// answer that a file-size limit cuts, what fitted stays; the code says the
-// rest did not arrive.
-TEST(HostileStart, SignalsBecomeFailureCodes) {
+// What would end the process with a signal shows as a failure code, and a
+// start with few descriptors to spare changes no file it cannot finish
+// with. Of an answer that a file-size limit cuts, what fitted stays; the
+// code says the rest did not arrive.
+struct StartCase {
+  const char* name;
+  std::function<void(Scenario&)> start;
+  std::string input;
+  int status;
+  std::string out;
+  const char* place = nullptr;  // where a report that can be read stopped
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileStarts : public testing::TestWithParam<StartCase> {};
+
+TEST_P(HostileStarts, StatusAndFilesTellTheTruth) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  struct Case {
-    const char* what;
-    std::string input;
-    bool reader_gone;
-    long size_limit;
-    int status;
-    std::string out;
-  } cases[] = {
-      {"standard output without a reader", "2 0", true, -1, 239, ""},
-      {"a file-size limit below the answer", "4 1 3 4", false, 4,
-       ExitStatus("size-limit"), "6\r\n4"},
-  };
-  for (const Case& c : cases) {
-    Scenario s = WithInput(c.input);
-    s.standard_output_reader_gone = c.reader_gone;
-    s.file_size_limit_bytes = c.size_limit;
-    Result r = RunProgram(s);
-    ASSERT_TRUE(r.exited) << c.what << ": ended by signal " << r.signal;
-    EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.output_after, c.out) << c.what;
-  }
+  const StartCase& c = GetParam();
+  Scenario s = WithInput(c.input);
+  c.start(s);
+  Result r = RunProgram(s);
+  ASSERT_TRUE(r.exited) << "ended by signal " << r.signal;
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.output_after, c.out);
+  EXPECT_EQ(r.input_after, c.input);
+  if (c.place != nullptr)
+    e2e::ExpectReport(r.standard_output, c.status, c.place);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, HostileStarts,
+    testing::Values(
+        StartCase{
+            .name = "StandardOutputWithoutAReader",
+            .start = [](Scenario& s) { s.standard_output_reader_gone = true; },
+            .input = "2 0",
+            .status = 239,
+            .out = ""},
+        StartCase{.name = "AFileSizeLimitBelowTheAnswer",
+                  .start = [](Scenario& s) { s.file_size_limit_bytes = 4; },
+                  .input = "4 1 3 4",
+                  .status = EFBIG,
+                  .out = "6\r\n4",
+                  .place = "close_output"},
+        // The output cannot be opened: the earlier answer stays whole.
+        StartCase{.name = "StandardInputClosedAndFourDescriptorsAtMost",
+                  .start =
+                      [](Scenario& s) {
+                        s.closed_standard_descriptors = {0};
+                        s.wrapper = {"prlimit", "--nofile=4", "--"};
+                      },
+                  .input = "4 1 3 4",
+                  .status = EMFILE,
+                  .out = Earlier,
+                  .place = "open_output"}),
+    [](const testing::TestParamInfo<StartCase>& info) {
+      return info.param.name;
+    });
 
 std::uint32_t SiteOf(const Scenario& setup, int expected_status) {
   Result r = RunProgram(setup);

@@ -176,10 +176,12 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
   return pid;
 }
 
-// Everything a process writes to `fd` until it closes it, or until the
-// deadline; false when the deadline came first.
-bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes) {
-  for (;;) {
+// Everything a process writes to `fd` until it closes it (or, given
+// `line_end`, until it has written a whole line), or until the deadline;
+// false when the deadline came first.
+bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes,
+                     bool line_end = false) {
+  while (!line_end || bytes.find('\n') == std::string::npos) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - Clock::now());
     pollfd ready = {fd, POLLIN, 0};
@@ -195,6 +197,7 @@ bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes) {
       return true;
     }
   }
+  return true;
 }
 
 // The process's end, waited for until the deadline; a process that has
@@ -268,7 +271,11 @@ Holder HoldInput(const fs::path& folder) {
   close(to_helper[0]);
   close(from_helper[1]);
   std::string said;
-  if (pid > 0) ReadUntilClosed(from_helper[0], Clock::now() + Patience, said);
+  // Only its line: under Wine, the processes Wine starts beside the helper
+  // keep its output open.
+  if (pid > 0) {
+    ReadUntilClosed(from_helper[0], Clock::now() + Patience, said, true);
+  }
   close(from_helper[0]);
   if (said.rfind("held", 0) != 0) {
     close(to_helper[1]);

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   harness::ResetProcess();
-  harness::Outcome o = harness::RunProgram(
+  harness::Outcome o = harness::RunBodyInThisProcess(
       std::string(reinterpret_cast<const char*>(data), size));
   int code = -1;
   std::optional<std::string> answer =

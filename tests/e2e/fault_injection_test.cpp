@@ -15,7 +15,7 @@
 namespace {
 
 using e2e::Result;
-using e2e::RunProgram;
+using e2e::RunBuiltProgram;
 using e2e::Scenario;
 
 const std::string Earlier = "an answer left by an earlier run\r\n";
@@ -58,7 +58,7 @@ class InjectedFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  if (!Have("strace")) GTEST_SKIP() << "needs strace";
+  if (!Have("strace")) GTEST_SKIP() << "needs strace, which is not installed";
   const FaultCase& c = GetParam();
   Scenario s;
   s.input = "4 1 3 4";
@@ -67,7 +67,7 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   s.wrapper = {"strace", "-o", "/dev/null"};
   std::istringstream words(c.faults);
   for (std::string word; words >> word;) s.wrapper.push_back(word);
-  Result r = RunProgram(s);
+  Result r = RunBuiltProgram(s);
   ASSERT_TRUE(r.exited) << "signal " << r.signal;
   EXPECT_EQ(r.status, c.status);
   if (c.status == 0) {
@@ -87,7 +87,7 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
 // devices, descriptors. What the streams and the stop do around a failure
 // is the same on every platform and shown over the in-memory one.
 const FaultCase Rows[] = {
-    FaultCase{.name = "OutputCannotBeCreated",
+    FaultCase{.name = "OpenatOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=openat:error=EPERM",
               .status = EPERM,
               .out = Earlier,
@@ -96,25 +96,25 @@ const FaultCase Rows[] = {
     // name included, cannot be told: nothing is emptied. (strace
     // follows the link, so the second look is the output's.)
     FaultCase{
-        .name = "LookAtTheOutputFails",
+        .name = "FstatOfTheOutputFails",
         .faults = "-P korvanda.out -e inject=newfstatat:error=EIO:when=2",
         .status = EIO,
         .out = "4 1 3 4",
         .place = "open_output",
         .more =
             [](Scenario& s) { s.names = Names::OutputSymbolicLinkToInput; }},
-    FaultCase{.name = "LockOnTheOutputFails",
+    FaultCase{.name = "FcntlLockOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=fcntl:error=EIO",
               .status = EIO,
               .out = Earlier,
               .place = "open_output"},
-    FaultCase{.name = "EmptyingTheOutputFails",
+    FaultCase{.name = "FtruncateOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=ftruncate:error=EIO",
               .status = EIO,
               .out = Earlier,
               .place = "open_output"},
     // A conflict some file systems report as EACCES is a conflict.
-    FaultCase{.name = "LockOfTheOutputRefusedWithEacces",
+    FaultCase{.name = "FcntlLockOfTheOutputSaysEacces",
               .faults = "-P korvanda.out -e inject=fcntl:error=EACCES",
               .status = EBUSY,
               .out = Earlier,
@@ -125,12 +125,12 @@ const FaultCase Rows[] = {
               .status = EIO,
               .out = Earlier,
               .place = "open_output"},
-    FaultCase{.name = "LocksUnavailableOnTheInput",
+    FaultCase{.name = "FcntlLockOfTheInputSaysEnolck",
               .faults = "-P korvanda.in -e inject=fcntl:error=ENOLCK",
               .status = 0,
               .out = Answer},
     FaultCase{
-        .name = "LocksUnavailableAndTheOutputAHardLinkToTheInput",
+        .name = "FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput",
         .faults = "-P korvanda.in -P korvanda.out "
                   "-e inject=fcntl:error=ENOLCK",
         .status = EBUSY,
@@ -139,7 +139,7 @@ const FaultCase Rows[] = {
         .more = [](Scenario& s) { s.names = Names::OutputHardLinkToInput; }},
     // A FIFO is opened once, waiting for its writer: a writer that is
     // done before the run reads has left the input in it.
-    FaultCase{.name = "FifoWriterDoneBeforeTheRunReads",
+    FaultCase{.name = "OpenatOfAFifoInputDelayedTillItsWriterIsDone",
               .faults = "-P korvanda.in "
                         "-e inject=openat:delay_enter=300000:when=2",
               .status = 0,
@@ -148,45 +148,45 @@ const FaultCase Rows[] = {
     // With standard descriptors closed, the null device takes them
     // before any file is opened; a run that cannot open it touches no
     // file.
-    FaultCase{.name = "NullDeviceForAClosedDescriptorCannotBeOpened",
+    FaultCase{.name = "OpenatOfTheNullDeviceForAClosedDescriptorFails",
               .faults = "-P /dev/null -e inject=openat:error=ENFILE",
               .status = ENFILE,
               .out = Earlier,
               .more = DescriptorsClosed},
-    FaultCase{.name = "FirstReadFails",
+    FaultCase{.name = "ReadOfTheInputFails",
               .faults = "-P korvanda.in -e inject=read:error=EIO:when=1",
               .status = EIO,
               .out = "",
               .place = "read_count"},
-    FaultCase{.name = "CloseOfInputFails",
+    FaultCase{.name = "CloseOfTheInputFails",
               .faults = "-P korvanda.in -e inject=close:error=EIO",
               .status = EIO,
               .out = Answer,
               .place = "close_input"},
-    FaultCase{.name = "WriteOutAtCloseFails",
+    FaultCase{.name = "WriteOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=write:error=ENOSPC",
               .status = ENOSPC,
               .out = "",
               .place = "close_output"},
     // The first write is said to take 3 bytes (strace writes none):
     // the rest follows from the fourth.
-    FaultCase{.name = "ShortWriteGoesOn",
+    FaultCase{.name = "WriteOfTheOutputIsShort",
               .faults = "-P korvanda.out -e inject=write:retval=3:when=1",
               .status = 0,
               .out = Answer.substr(3)},
-    FaultCase{.name = "WriteTakesNothing",
+    FaultCase{.name = "WriteOfTheOutputReturnsZero",
               .faults = "-P korvanda.out -e inject=write:retval=0",
               .status = EIO,
               .out = "",
               .place = "close_output"},
-    FaultCase{.name = "CloseOfOutputFails",
+    FaultCase{.name = "CloseOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=close:error=EIO",
               .status = EIO,
               .out = Answer,
               .place = "close_output"},
     // Interrupted calls are made again, not taken for failures; an
     // interrupted close has closed all the same.
-    FaultCase{.name = "InterruptedCallsAreMadeAgain",
+    FaultCase{.name = "EveryKindOfCallInterruptedOnce",
               .faults = "-P korvanda.in -P korvanda.out "
                         "-e inject=openat,newfstatat,fcntl,ftruncate,read,"
                         "write,close:error=EINTR:when=1",
@@ -200,7 +200,7 @@ const FaultCase Rows[] = {
 std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
   std::vector<FaultCase> rows(std::begin(Rows), std::end(Rows));
   for (const std::string error : {"ENOLCK", "EINVAL", "ENOSYS", "EOPNOTSUPP"}) {
-    rows.push_back({.name = "LocksUnavailableOnBoth" + error,
+    rows.push_back({.name = "FcntlLocksOfBothSay" + error,
                     .faults = "-P korvanda.in -P korvanda.out "
                               "-e inject=fcntl:error=" +
                               error,
@@ -232,7 +232,7 @@ std::string LargestPaddedInput() {
 const char* WhyNotMeasurable(const char* tool, const char* needs) {
   if (const char* why = e2e::WhyNotNative()) return why;
   if (KORVANDA_INSTRUMENTED) {
-    return "needs an uninstrumented build (this one counts or sanitizes)";
+    return "the uninstrumented program only: this build counts or sanitizes";
   }
   if (!Have(tool)) return needs;
   return nullptr;
@@ -246,13 +246,14 @@ void RunLargestUnder(std::vector<std::string> tool,
   s.dynamically_linked = dynamically_linked;
   s.input = LargestPaddedInput();
   s.wrapper = std::move(tool);
-  Result r = RunProgram(s);
+  Result r = RunBuiltProgram(s);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output_after, "1000020000\r\n50000 2\r\n3 1\r\n");
 }
 
 TEST(Memory, LargestInputMakesNoHeapAllocation) {
-  if (const char* why = WhyNotMeasurable("valgrind", "needs valgrind"))
+  if (const char* why = WhyNotMeasurable(
+          "valgrind", "needs valgrind, which is not installed"))
     GTEST_SKIP() << why;
   e2e::ScratchFolder scratch;
   std::string log = (scratch.Path() / "valgrind.log").string();
@@ -273,7 +274,8 @@ constexpr long PeakResidentBoundKib = 4096;
 // GNU time measures from its own small process: a child forked from this
 // test would carry the test's memory into the figure.
 TEST(Memory, LargestInputStaysWithinTheResidentBound) {
-  if (const char* why = WhyNotMeasurable("/usr/bin/time", "needs GNU time"))
+  if (const char* why = WhyNotMeasurable(
+          "/usr/bin/time", "needs GNU time, which is not installed"))
     GTEST_SKIP() << why;
   e2e::ScratchFolder scratch;
   std::string measure = (scratch.Path() / "peak.txt").string();

@@ -652,10 +652,10 @@ int ExitStatus(const std::string& name) {
 
 const char* WhyNotNative() {
   if (RunsWindowsProgram()) {
-    return "needs a Linux process; this is the Windows program under Wine";
+    return "the Linux program only: this is the Windows program under Wine";
   }
   if (!CurrentTarget().launcher.empty()) {
-    return "needs a native process; runs under qemu-user";
+    return "a native Linux process only: this one runs under qemu-user";
   }
   return nullptr;
 }
@@ -693,7 +693,7 @@ ScratchFolder::~ScratchFolder() {
   if (!path_.empty()) fs::remove_all(path_, ignored);
 }
 
-Result RunProgram(const Scenario& setup) {
+Result RunBuiltProgram(const Scenario& setup) {
   // Wine now and then loses its server as a program starts; such a run
   // tells nothing of the program and is made again, twice at most.
   Result result;

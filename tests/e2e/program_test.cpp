@@ -16,7 +16,7 @@ namespace {
 
 using e2e::ExitStatus;
 using e2e::Result;
-using e2e::RunProgram;
+using e2e::RunBuiltProgram;
 using e2e::Scenario;
 using testutil::ParseReport;
 
@@ -30,64 +30,101 @@ Scenario WithInput(const std::string& input) {
 }
 
 // The answer or the stop the model gives, for every small count of points
-// and the largest; a stop names its place with the value the map beside
-// the program gives that place, on every pass of a loop and every run.
-void ExpectTheModelsOutcome(const testutil::ProgramCase& c) {
+// and the largest, a case each; a stop names its place with the value the
+// map beside the program gives that place, on every pass of a loop and
+// every run.
+class Generated : public testing::TestWithParam<testutil::ProgramCase> {};
+
+TEST_P(Generated, AnswerOrStopIsTheModels) {
+  const testutil::Judgement c = testutil::Judge(GetParam());
   // An answer goes to a file made anew; a stop empties an earlier one.
   Scenario s = WithInput(c.input);
   if (c.status == 0) s.earlier_output.reset();
-  const Result r = RunProgram(s);
-  ASSERT_TRUE(r.exited) << c.name << ": signal " << r.signal;
-  EXPECT_EQ(r.status, c.status) << c.name;
-  EXPECT_EQ(r.output_after, c.out) << c.name;
-  EXPECT_EQ(r.input_after, c.input) << c.name;
+  const Result r = RunBuiltProgram(s);
+  ASSERT_TRUE(r.exited) << "signal " << r.signal;
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.output_after, c.out);
+  EXPECT_EQ(r.input_after, c.input);
   if (c.status == 0) {
-    EXPECT_EQ(r.standard_output, "") << c.name;
+    EXPECT_EQ(r.standard_output, "");
     // Made anew, readable and writable as any new file, and not runnable.
-    EXPECT_EQ(r.output_permissions, e2e::NewFilePermissions()) << c.name;
+    EXPECT_EQ(r.output_permissions, e2e::NewFilePermissions());
     return;
   }
-  SCOPED_TRACE(c.name);
   e2e::ExpectReport(r.standard_output, c.status, c.place);
 }
 
-TEST(Generated, AnswersAndStopsAreTheModels) {
-  for (const testutil::ProgramCase& c : testutil::GeneratedCases(6)) {
-    ExpectTheModelsOutcome(c);
-  }
+INSTANTIATE_TEST_SUITE_P(
+    UpToSixPointsAndTheMost, Generated,
+    testing::ValuesIn(testutil::GeneratedCases(6)),
+    [](const testing::TestParamInfo<testutil::ProgramCase>& info) {
+      return info.param.name;
+    });
+
+// README's examples and rules, written out with their answers. The model
+// and the program have one author, and only a literal catches a misreading
+// the two share: each is checked against both.
+struct Example {
+  const char* name;
+  std::string input;
+  int status;
+  std::string out;  // korvanda.out afterwards
+};
+
+void PrintTo(const Example& c, std::ostream* os) { *os << c.name; }
+
+class Examples : public testing::TestWithParam<Example> {};
+
+TEST_P(Examples, AnswerIsWrittenOutAndTheModelAgrees) {
+  const Example& c = GetParam();
+  const auto tokens = model::Tokens(
+      reinterpret_cast<const std::uint8_t*>(c.input.data()), c.input.size());
+  int code = -1;
+  EXPECT_EQ(model::Answer(tokens, code).value_or(""), c.out) << "the model";
+  EXPECT_EQ(code, c.status) << "the model";
+  const Result r = RunBuiltProgram(WithInput(c.input));
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.output_after, c.out);
 }
 
-// README's own examples and a few of its rules, written out: the model and
-// the program have one author, so these check the model as well.
-TEST(Generated, ReadmeExamplesAreTheModelsToo) {
-  struct Case {
-    std::string input;
-    int status;
-    std::string out;
-  } cases[] = {
-      {"5\r\n2 5 6 10\r\n", 0, "11\r\n5 3\r\n4 1\r\n"},
-      {"4 1 3 4", 0, "6\r\n4 2\r\n3 1\r\n"},
-      {"4 1 999999999 1000000000", 0, "1999999998\r\n4 2\r\n3 1\r\n"},
-      {"$5 $2 x5 0X6 0xA", 0, "11\r\n5 3\r\n4 1\r\n"},
-      {"1 junk", 0, "0\r\n"},
-      {std::string("4\0\t1\0\0 3\n\n4\x1A junk", 17), 0, "6\r\n4 2\r\n3 1\r\n"},
-      {"3 1 1", 239, ""},
-      {"3 1 1000000001", 239, ""},
-      {"\xEF\xBB\xBF"
-       "4 1 3 4",
-       106, ""},
-  };
-  for (const Case& c : cases) {
-    const auto tokens = model::Tokens(
-        reinterpret_cast<const std::uint8_t*>(c.input.data()), c.input.size());
-    int code = -1;
-    EXPECT_EQ(model::Answer(tokens, code).value_or(""), c.out) << c.input;
-    EXPECT_EQ(code, c.status) << c.input;
-    const Result r = RunProgram(WithInput(c.input));
-    EXPECT_EQ(r.status, c.status) << c.input;
-    EXPECT_EQ(r.output_after, c.out) << c.input;
-  }
-}
+const std::string Line0 = "0\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Readme, Examples,
+    testing::Values(
+        Example{"TheExample", "5\r\n2 5 6 10\r\n", 0, "11\r\n5 3\r\n4 1\r\n"},
+        Example{"FourPoints", "4 1 3 4", 0, "6\r\n4 2\r\n3 1\r\n"},
+        Example{"TheLargestAnswer", "4 1 999999999 1000000000", 0,
+                "1999999998\r\n4 2\r\n3 1\r\n"},
+        Example{"PositionsInHexadecimal", "$5 $2 x5 0X6 0xA", 0,
+                "11\r\n5 3\r\n4 1\r\n"},
+        Example{"OnePointAndJunkAfter", "1 junk", 0, Line0},
+        Example{"TwoPoints", "2 7", 0, Line0},
+        Example{"ThreePoints", "3 1 2", 0, Line0},
+        Example{"APositionOfExactly1000000000", "2 1000000000", 0, Line0},
+        Example{"AnyBlanksAndTheEndByte",
+                std::string("4\0\t1\0\0 3\n\n\f4\x1A junk", 18), 0,
+                "6\r\n4 2\r\n3 1\r\n"},
+        Example{"ATieTheLowestIndexWins", "6 10 11 21 22 32", 0,
+                "33\r\n6 2\r\n3 1\r\n"},
+        Example{"NarrowerOuterGapsDoNotCount", "5 1 11 21 22", 0,
+                "32\r\n5 2\r\n3 1\r\n"},
+        Example{"ACountOf0", "0 1 2", 239, ""},
+        Example{"ANegativeCount", "-1 1 2", 239, ""},
+        Example{"ACountOf50001", "50001 1 2", 239, ""},
+        Example{"AnEmptyFile", "", 239, ""},
+        Example{"AFirstPositionOf0", "2 0", 239, ""},
+        Example{"EqualNeighbours", "3 1 1", 239, ""},
+        Example{"FewerPositionsThanTheCountSays", "4 1 2", 239, ""},
+        Example{"APositionAbove1000000000", "3 1 1000000001", 239, ""},
+        Example{"AboveTheLimitThenABadToken", "3 1000000001 12a", 106, ""},
+        Example{"AByteOrderMark",
+                "\xEF\xBB\xBF"
+                "4 1 3 4",
+                106, ""}),
+    [](const testing::TestParamInfo<Example>& info) {
+      return info.param.name;
+    });
 
 // A file that cannot be opened stops the run before anything changes: the
 // output file is created only once the input is open, refused before it is
@@ -117,15 +154,15 @@ class Files : public testing::TestWithParam<FileCase> {};
 TEST_P(Files, RefusedFilesAreLeftAsTheyWere) {
   const FileCase& c = GetParam();
   if (c.where == Where::WindowsOnly && !e2e::RunsWindowsProgram()) {
-    GTEST_SKIP() << "needs Wine";
+    GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
   }
   if (c.where == Where::LinuxOnly && e2e::RunsWindowsProgram()) {
-    GTEST_SKIP() << "needs a Linux process; this is the Windows program "
+    GTEST_SKIP() << "the Linux program only: this is the Windows program "
                     "under Wine";
   }
   Scenario s = WithInput("4 1 3 4");
   c.set(s);
-  const Result r = RunProgram(s);
+  const Result r = RunBuiltProgram(s);
   if (!r.cannot.empty()) GTEST_SKIP() << r.cannot;
   const int status = ExitStatus(c.status);
   EXPECT_EQ(r.status, status);
@@ -290,7 +327,7 @@ void ExpectRightWithoutStandardOutput(void (*start)(Scenario&)) {
     s.input = c.input;
     s.earlier_output = Earlier;
     start(s);
-    Result r = RunProgram(s);
+    Result r = RunBuiltProgram(s);
     ASSERT_TRUE(r.exited) << c.what << ": signal " << r.signal;
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(r.output_after, c.out) << c.what << ": the report went astray";
@@ -309,7 +346,8 @@ TEST(HostileStart, StandardDescriptorsClosed) {
 }
 
 TEST(HostileStart, NoStandardOutputHandle) {
-  if (!e2e::RunsWindowsProgram()) GTEST_SKIP() << "needs Wine";
+  if (!e2e::RunsWindowsProgram())
+    GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
   ExpectRightWithoutStandardOutput(
       [](Scenario& s) { s.no_standard_output_handle = true; });
 }
@@ -336,7 +374,7 @@ TEST_P(HostileStarts, StatusAndFilesTellTheTruth) {
   const StartCase& c = GetParam();
   Scenario s = WithInput(c.input);
   c.start(s);
-  Result r = RunProgram(s);
+  Result r = RunBuiltProgram(s);
   ASSERT_TRUE(r.exited) << "ended by signal " << r.signal;
   EXPECT_EQ(r.status, c.status);
   EXPECT_EQ(r.output_after, c.out);
@@ -376,7 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 std::uint32_t SiteOf(const Scenario& setup, int expected_status) {
-  Result r = RunProgram(setup);
+  Result r = RunBuiltProgram(setup);
   testutil::Report report = ParseReport(r.standard_output);
   EXPECT_EQ(r.status, expected_status);
   EXPECT_TRUE(report.well_formed) << r.standard_output;
@@ -386,7 +424,7 @@ std::uint32_t SiteOf(const Scenario& setup, int expected_status) {
 // Each row above that stops names its place and is checked against the
 // map; a person holding the report line is told the same place.
 TEST(FailureSites, KorvandaExplainNamesThePlace) {
-  Result r = RunProgram(Scenario{});
+  Result r = RunBuiltProgram(Scenario{});
   std::string command = std::string(KORVANDA_EXPLAIN_SCRIPT) + " --program '" +
                         e2e::ProgramPath() + "' '" +
                         r.standard_output.substr(0, 29) + "'";

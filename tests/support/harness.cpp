@@ -4,15 +4,15 @@
 
 namespace harness {
 
-Outcome RunProgramAsSetUp() {
+Outcome RunBodyInThisProcessAsSetUp() {
   fake::ProcessEnd end = fake::RunProcess(solver::RunSolver);
   return {end.ended, end.status, fake::StandardOutputBytes(),
           fake::FileExists("korvanda.out"), fake::FileContents("korvanda.out")};
 }
 
-Outcome RunProgram(const std::string& input) {
+Outcome RunBodyInThisProcess(const std::string& input) {
   fake::PutFile("korvanda.in", input);
-  return RunProgramAsSetUp();
+  return RunBodyInThisProcessAsSetUp();
 }
 
 }  // namespace harness

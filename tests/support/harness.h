@@ -35,11 +35,13 @@ struct Outcome {
   std::string out;
 };
 
-// The program's body over a "korvanda.in" holding `input`.
-Outcome RunProgram(const std::string& input);
+// The program's body, in this process over the in-memory platform, with a
+// "korvanda.in" holding `input`. (The built program runs as a process of
+// its own in tests/e2e: e2e::RunBuiltProgram.)
+Outcome RunBodyInThisProcess(const std::string& input);
 
 // Whatever the test set up beforehand (files, planned failures) stays.
-Outcome RunProgramAsSetUp();
+Outcome RunBodyInThisProcessAsSetUp();
 
 using testutil::ParseReport;
 using testutil::Report;

@@ -33,26 +33,21 @@ std::string Text(const Tokens& tokens) {
 }
 
 ProgramCase Judged(std::string name, std::string input, std::string place) {
-  const auto tokens = model::Tokens(
-      reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
-  int code = 0;
-  const std::optional<std::string> answer = model::Answer(tokens, code);
-  return {std::move(name), std::move(input), code, answer.value_or(""),
-          answer ? "" : std::move(place)};
+  return {std::move(name), [input] { return input; }, std::move(place)};
 }
 
 void AddAnswers(int n, std::vector<ProgramCase>& cases) {
-  const std::string count = "N=" + std::to_string(n);
+  const std::string count = "N" + std::to_string(n);
   if (n <= 3) {
     cases.push_back(Judged(count, Text(Points(n, {})), ""));
     return;
   }
   for (int k = 3; k <= n - 1; ++k) {
-    const std::string at = count + " k=" + std::to_string(k);
-    cases.push_back(Judged(at + " narrowest", Text(Points(n, {k})), ""));
+    const std::string at = count + "_k" + std::to_string(k);
+    cases.push_back(Judged(at + "_narrowest", Text(Points(n, {k})), ""));
     // The outer gaps narrower still, never candidates; a later tie, which
     // loses; and tokens after the N-th, never read.
-    cases.push_back(Judged(at + " tied, outer gaps narrower",
+    cases.push_back(Judged(at + "_tied_outer_gaps_narrower",
                            Text(Points(n, {2, k, n - 1, n})) + "12a ?", ""));
   }
 }
@@ -62,19 +57,19 @@ void AddStops(int n, std::vector<ProgramCase>& cases) {
   for (int i = 2; i <= n; ++i) {
     const auto at = static_cast<std::size_t>(i - 1);
     const std::string name =
-        "N=" + std::to_string(n) + " position " + std::to_string(i) + " ";
+        "N" + std::to_string(n) + "_position" + std::to_string(i) + "_";
     auto with = [&](const std::string& token) {
       Tokens tokens = good;
       tokens[at] = token;
       return Text(tokens);
     };
     const std::int64_t before = i == 2 ? 0 : std::stoll(good[at - 1]);
-    cases.push_back(Judged(name + "equal to the one before",
+    cases.push_back(Judged(name + "equal_to_the_one_before",
                            with(std::to_string(before)), "position_order"));
-    cases.push_back(Judged(name + "below the one before",
+    cases.push_back(Judged(name + "below_the_one_before",
                            with(std::to_string(before - 5)), "position_order"));
     cases.push_back(
-        Judged(name + "not an integer", with(good[at] + "x"), "read_position"));
+        Judged(name + "not_an_integer", with(good[at] + "x"), "read_position"));
     // From here on above the limit, still rising: only the range stops it,
     // once every position is read; a bad token after that comes first.
     Tokens high = good;
@@ -82,10 +77,10 @@ void AddStops(int n, std::vector<ProgramCase>& cases) {
       high[j] = std::to_string(1000000001 + j - at);
     }
     cases.push_back(
-        Judged(name + "above 1000000000", Text(high), "position_range"));
+        Judged(name + "above_1000000000", Text(high), "position_range"));
     if (i < n) {
       high.back() = "1e9";
-      cases.push_back(Judged(name + "above 1000000000, a bad token later",
+      cases.push_back(Judged(name + "above_1000000000_a_bad_token_later",
                              Text(high), "read_position"));
     }
     const Tokens cut(good.begin(), good.begin() + i - 1);
@@ -97,25 +92,40 @@ void AddStops(int n, std::vector<ProgramCase>& cases) {
 
 std::vector<ProgramCase> GeneratedCases(int max_points) {
   std::vector<ProgramCase> cases = {
-      Judged("count 0", "0 1 2", "count_range"),
-      Judged("count -1", "-1 1 2", "count_range"),
-      Judged("count 50001", "50001 1 2", "count_range"),
-      Judged("count missing", " \r\n", "count_range"),
-      Judged("count not an integer", "4.0 1 2 3", "read_count"),
+      Judged("count_0", "0 1 2", "count_range"),
+      Judged("count_minus_1", "-1 1 2", "count_range"),
+      Judged("count_50001", "50001 1 2", "count_range"),
+      Judged("count_missing", " \r\n", "count_range"),
+      Judged("count_not_an_integer", "4.0 1 2 3", "read_count"),
   };
   for (int n = 1; n <= max_points; ++n) {
     AddAnswers(n, cases);
     AddStops(n, cases);
   }
   for (int k : {3, 25001, 49999}) {
-    cases.push_back(Judged("N=50000 k=" + std::to_string(k),
-                           Text(Points(50000, {2, k, 50000})), ""));
+    cases.push_back({"N50000_k" + std::to_string(k),
+                     [k] {
+                       return Text(Points(50000, {2, k, 50000}));
+                     },
+                     ""});
   }
-  Tokens most = Points(50000, {});
-  most.pop_back();
-  cases.push_back(
-      Judged("N=50000 position 50000 missing", Text(most), "position_order"));
+  cases.push_back({"N50000_position50000_missing",
+                   [] {
+                     Tokens most = Points(50000, {});
+                     most.pop_back();
+                     return Text(most);
+                   },
+                   "position_order"});
   return cases;
+}
+
+Judgement Judge(const ProgramCase& c) {
+  std::string input = c.input();
+  const auto tokens = model::Tokens(
+      reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+  int code = 0;
+  const std::optional<std::string> answer = model::Answer(tokens, code);
+  return {std::move(input), code, answer.value_or(""), answer ? "" : c.place};
 }
 
 }  // namespace testutil

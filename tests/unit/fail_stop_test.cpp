@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "harness.h"
@@ -19,42 +20,60 @@ void StopAfterBufferedAnswer() {
 
 // The pending answer reaches the file before the report is written, and
 // failures on the way out change nothing else.
-TEST(EndProgram, PendingAnswerThenReport) {
-  struct Case {
-    const char* what;
-    void (*plan)();
-    const char* file_after;
-    bool report_written;
-  } cases[] = {
-      {"nothing fails", [] {}, "11\r\n", true},
-      {"write-out of the answer fails",
-       [] { fake::FailCall(Call::Write, 28, "out"); }, "", true},
-      {"close of the output fails",
-       [] { fake::FailCall(Call::Close, 5, "out"); }, "11\r\n", true},
-      {"standard output refuses the report",
-       [] {
-         fake::FailCall(Call::StandardOutput, 9, "", 1);
-         fake::FailCall(Call::StandardOutput, 9, "", 2);
-       },
-       "11\r\n", false},
+struct StopCase {
+  const char* name;
+  void (*plan)();
+  const char* file_after;
+  bool report_written;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class EndProgram : public testing::TestWithParam<StopCase> {};
+
+TEST_P(EndProgram, PendingAnswerThenReport) {
+  const StopCase& c = GetParam();
+  harness::ResetProcess();
+  c.plan();
+  fake::ProcessEnd end = fake::RunProcess(StopAfterBufferedAnswer);
+  EXPECT_EQ(end.status, 239);
+  EXPECT_EQ(fake::FileContents("out"), c.file_after);
+  EXPECT_FALSE(fake::FileIsOpen("out"));
+  EXPECT_EQ(fake::StandardOutputBytes().size(), c.report_written ? 32u : 0u);
+  const auto& calls = fake::Calls();
+  auto first = [&](Call call) {
+    std::size_t i = 0;
+    while (i < calls.size() && calls[i].call != call) ++i;
+    return i;
   };
-  for (const Case& c : cases) {
-    harness::ResetProcess();
-    c.plan();
-    fake::ProcessEnd end = fake::RunProcess(StopAfterBufferedAnswer);
-    EXPECT_EQ(end.status, 239) << c.what;
-    EXPECT_EQ(fake::FileContents("out"), c.file_after) << c.what;
-    EXPECT_FALSE(fake::FileIsOpen("out")) << c.what;
-    EXPECT_EQ(fake::StandardOutputBytes().size(), c.report_written ? 32u : 0u)
-        << c.what;
-    const auto& calls = fake::Calls();
-    auto first = [&](Call call) {
-      std::size_t i = 0;
-      while (i < calls.size() && calls[i].call != call) ++i;
-      return i;
-    };
-    EXPECT_LT(first(Call::Write), first(Call::StandardOutput)) << c.what;
-  }
+  EXPECT_LT(first(Call::Write), first(Call::StandardOutput));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Stop, EndProgram,
+    testing::Values(
+        StopCase{.name = "NothingFails",
+                 .plan = [] {},
+                 .file_after = "11\r\n",
+                 .report_written = true},
+        StopCase{.name = "WriteOfTheAnswerFails",
+                 .plan = [] { fake::FailCall(Call::Write, 28, "out"); },
+                 .file_after = "",
+                 .report_written = true},
+        StopCase{.name = "CloseOfTheOutputFails",
+                 .plan = [] { fake::FailCall(Call::Close, 5, "out"); },
+                 .file_after = "11\r\n",
+                 .report_written = true},
+        StopCase{.name = "StandardOutputRefusesTheReport",
+                 .plan =
+                     [] {
+                       fake::FailCall(Call::StandardOutput, 9, "", 1);
+                       fake::FailCall(Call::StandardOutput, 9, "", 2);
+                     },
+                 .file_after = "11\r\n",
+                 .report_written = false}),
+    [](const testing::TestParamInfo<StopCase>& info) {
+      return info.param.name;
+    });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -134,68 +135,130 @@ TEST(GeneratedTokens, EverySequenceOfUpToFourBytesReadsAsTheModelSays) {
   }
 }
 
-// Tokens no four bytes reach, each with the value it must read as, written
-// out: the limits of the 32-bit range, nine and ten digits, eight
-// significant hexadecimal digits, 32-byte tokens and longer runs; and the
-// examples README gives, which check the model as much as the reader (the
-// two have one author). Each is read alone at every placement.
+// Tokens written out with the values they must read as, each read alone at
+// every placement and checked against the model too. The model and the
+// reader have one author, and only a literal catches a misreading the two
+// share: README's table of forms and its other examples come first; then
+// what no four bytes reach: the limits of the 32-bit range, nine and ten
+// digits, eight significant hexadecimal digits, 32-byte tokens and longer
+// runs.
 struct TokenCase {
+  const char* name;
   std::string data;
   std::vector<Expected> tokens;
 };
 
-const std::string Zeros(int n) {
-  return std::string(static_cast<std::size_t>(n), '0');
-}
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
 
-TEST(LongTokens, ReadAsWrittenAndAsTheModelSays) {
-  const std::int32_t Min = -2147483647 - 1;
-  const TokenCase cases[] = {
-      // README's examples.
-      {"17 +17 -0 0017", {{17, 0}, {17, 0}, {0, 0}, {17, 0}}},
-      {"$1F 0x1f $FFFFFFFF", {{31, 0}, {31, 0}, {-1, 0}}},
-      {"5 2 5 6 10", {{5, 0}, {2, 0}, {5, 0}, {6, 0}, {10, 0}}},
-      // The 32-bit range, in decimal and in hexadecimal.
-      {"2147483647 -2147483648", {{2147483647, 0}, {Min, 0}}},
-      {"2147483648 -2147483649", {{0, Invalid}, {0, Invalid}}},
-      {"4294967296 21474836470 99999999999",
-       {{0, Invalid}, {0, Invalid}, {0, Invalid}}},
-      {"123456789 1234567890 -999999999",
-       {{123456789, 0}, {1234567890, 0}, {-999999999, 0}}},
-      {"$80000000 0x7FFFFFFF X0abcdef0",
-       {{Min, 0}, {2147483647, 0}, {0xabcdef0, 0}}},
-      {"$000000001 $100000000 0x123456789",
-       {{1, 0}, {0, Invalid}, {0, Invalid}}},
-      {"12345678a +1234567 -00000012", {{0, Invalid}, {1234567, 0}, {-12, 0}}},
-      // 32 bytes are one token; a 33rd starts the next.
-      {Zeros(22) + "2147483647", {{2147483647, 0}}},
-      {"$" + Zeros(31), {{0, 0}}},
-      // Cut by a block's end after 17 bytes or more, a token's sign and
-      // prefix are carried to the next block with the rest.
-      {"-" + Zeros(21) + "2147483647 x" + Zeros(23) + "1F",
-       {{-2147483647, 0}, {31, 0}}},
-      {Zeros(32) + "5", {{0, 0}, {5, 0}}},
-      {Zeros(39) + "1", {{0, 0}, {1, 0}}},
-      {Zeros(31) + "4 5", {{4, 0}, {5, 0}}},
-      {Zeros(199) + "7",
-       {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {7, 0}}},
-  };
-  for (const TokenCase& c : cases) {
-    const std::vector<Expected> model = ModelOf(c.data);
-    ASSERT_EQ(model.size(), c.tokens.size()) << c.data;
-    for (std::size_t i = 0; i < c.tokens.size(); ++i) {
-      EXPECT_EQ(model[i].status, c.tokens[i].status) << c.data;
-      EXPECT_EQ(model[i].value, c.tokens[i].value) << c.data;
-    }
-    for (const Placement& at : PlacementsFor(static_cast<int>(c.data.size()))) {
-      ReadsAsExpected(c.data, c.tokens, at);
-    }
+class Tokens : public testing::TestWithParam<TokenCase> {};
+
+TEST_P(Tokens, ReadAsWrittenAndAsTheModelSays) {
+  const TokenCase& c = GetParam();
+  const std::vector<Expected> model = ModelOf(c.data);
+  ASSERT_EQ(model.size(), c.tokens.size()) << "the model";
+  for (std::size_t i = 0; i < c.tokens.size(); ++i) {
+    EXPECT_EQ(model[i].status, c.tokens[i].status) << "the model, token " << i;
+    EXPECT_EQ(model[i].value, c.tokens[i].value) << "the model, token " << i;
+  }
+  for (const Placement& at : PlacementsFor(static_cast<int>(c.data.size()))) {
+    ReadsAsExpected(c.data, c.tokens, at);
   }
 }
 
+std::string Zeros(int n) {
+  return std::string(static_cast<std::size_t>(n), '0');
+}
+
+std::vector<Expected> Refused(int count) {
+  return std::vector<Expected>(static_cast<std::size_t>(count), {0, Invalid});
+}
+
+// Every blank, 0 to 32 but the end byte 26, between two tokens.
+std::string EveryBlankBetween(const std::string& a, const std::string& b) {
+  std::string data = a;
+  for (int byte = 0; byte <= 32; ++byte) {
+    if (byte != 26) data += static_cast<char>(byte);
+  }
+  return data + b;
+}
+
+constexpr std::int32_t Min = -2147483647 - 1;
+
+INSTANTIATE_TEST_SUITE_P(
+    Readme, Tokens,
+    testing::Values(
+        TokenCase{"Decimal", "17 +17 0017", {{17, 0}, {17, 0}, {17, 0}}},
+        TokenCase{"Zero", "-0 +0 0 000", {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
+        TokenCase{
+            "TheLimits", "2147483647 -2147483648", {{2147483647, 0}, {Min, 0}}},
+        TokenCase{"BeyondTheLimits", "2147483648 -2147483649 99999999999",
+                  Refused(3)},
+        TokenCase{"Hexadecimal",
+                  "0x1F 0X1f $1f x1F X1f",
+                  {{31, 0}, {31, 0}, {31, 0}, {31, 0}, {31, 0}}},
+        TokenCase{"AllBitsSet", "$FFFFFFFF", {{-1, 0}}},
+        TokenCase{"TheTopBitAlone", "$80000000", {{Min, 0}}},
+        TokenCase{"LeadingZerosAreFree", "$000000001", {{1, 0}}},
+        TokenCase{"NineSignificantDigits", "$100000000", Refused(1)},
+        TokenCase{"NotIntegers",
+                  "12a 1.5 1e3 1,000 + - $ x 0x -$5 +0x1 --1 0$1", Refused(13)},
+        TokenCase{
+            "AnyBlankSeparates", EveryBlankBetween("5", "7"), {{5, 0}, {7, 0}}},
+        TokenCase{"TheEndByteEndsTheData",
+                  "5\x1A"
+                  "7 9",
+                  {{5, 0}}},
+        TokenCase{"AByteOrderMark",
+                  "\xEF\xBB\xBF"
+                  "4 5",
+                  {{0, Invalid}, {5, 0}}},
+        TokenCase{"BytesAbove126",
+                  "1\x7F 2\x80 \xFF"
+                  "3",
+                  Refused(3)},
+        TokenCase{"ARunOf40IsTwoTokens", Zeros(39) + "1", {{0, 0}, {1, 0}}},
+        TokenCase{"ExactlyThirtyTwo", Zeros(31) + "4 5", {{4, 0}, {5, 0}}},
+        TokenCase{"TheExampleInput",
+                  "5 2 5 6 10",
+                  {{5, 0}, {2, 0}, {5, 0}, {6, 0}, {10, 0}}}),
+    [](const testing::TestParamInfo<TokenCase>& info) {
+      return info.param.name;
+    });
+
+INSTANTIATE_TEST_SUITE_P(
+    Long, Tokens,
+    testing::Values(
+        TokenCase{"BeyondTheRangeByMore", "4294967296 21474836470", Refused(2)},
+        TokenCase{"NineAndTenDigits",
+                  "123456789 1234567890 -999999999",
+                  {{123456789, 0}, {1234567890, 0}, {-999999999, 0}}},
+        TokenCase{"EightHexadecimalDigits",
+                  "0x7FFFFFFF X0abcdef0",
+                  {{2147483647, 0}, {0xabcdef0, 0}}},
+        TokenCase{"NineHexadecimalDigits", "0x123456789", Refused(1)},
+        TokenCase{"SignsAndZeros",
+                  "12345678a +1234567 -00000012",
+                  {{0, Invalid}, {1234567, 0}, {-12, 0}}},
+        // 32 bytes are one token; a 33rd starts the next.
+        TokenCase{
+            "ThirtyTwoBytes", Zeros(22) + "2147483647", {{2147483647, 0}}},
+        TokenCase{"ThirtyTwoHexadecimal", "$" + Zeros(31), {{0, 0}}},
+        // Cut by a block's end after 17 bytes or more, a token's sign and
+        // prefix are carried to the next block with the rest.
+        TokenCase{"LongSignedAndPrefixed",
+                  "-" + Zeros(21) + "2147483647 x" + Zeros(23) + "1F",
+                  {{-2147483647, 0}, {31, 0}}},
+        TokenCase{"ThirtyThreeBytes", Zeros(32) + "5", {{0, 0}, {5, 0}}},
+        TokenCase{"TwoHundredBytes",
+                  Zeros(199) + "7",
+                  {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {7, 0}}}),
+    [](const testing::TestParamInfo<TokenCase>& info) {
+      return info.param.name;
+    });
+
 // Once the data has ended, nothing more is asked of the file: what it
 // holds by then is never read.
-TEST(LongTokens, AfterTheEndTheFileIsNotReadAgain) {
+TEST(TokensAtTheEnd, TheFileIsNotReadAgain) {
   for (const std::string data : {"", "  \n", "4 \x1A 5"}) {
     harness::ResetProcess();
     fake::PutFile("in", data);

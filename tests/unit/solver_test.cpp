@@ -2,6 +2,7 @@
 // makes failing in turn, at every occurrence, with a few codes.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,11 @@ std::string ManyPoints() {
 }
 
 struct Setting {
-  const char* what;
+  const char* name;
   std::optional<std::string> input;
 };
+
+void PrintTo(const Setting& s, std::ostream* os) { *os << s.name; }
 
 // A fresh process in a folder holding the setting's files.
 void Prepare(const Setting& setting) {
@@ -43,56 +46,60 @@ int StopCode(std::uint32_t code) {
 // Either way the report is well formed unless its own write failed, the
 // input is never changed, the output is as it was, empty, or a prefix of
 // the answer, and no file is left open or handle misused.
-TEST(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
-  const Setting settings[] = {
-      {"an answer", "4 1 3 4"},   {"the answer 0", "1"},
-      {"invalid input", "3 1 1"}, {"many blocks", ManyPoints()},
-      {"no input", std::nullopt},
-  };
+class EveryCallFailing : public testing::TestWithParam<Setting> {};
+
+TEST_P(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
+  const Setting& setting = GetParam();
   const std::uint32_t codes[] = {5, 28, 300, 512};
-  for (const Setting& setting : settings) {
-    Prepare(setting);
-    const harness::Outcome clean = harness::RunProgramAsSetUp();
-    const std::vector<fake::CallRecord> calls = fake::Calls();
-    // The end path of a stopping run begins with its report.
-    std::size_t end_path = 0;
-    while (end_path < calls.size() &&
-           calls[end_path].call != Call::StandardOutput) {
-      ++end_path;
+  Prepare(setting);
+  const harness::Outcome clean = harness::RunBodyInThisProcessAsSetUp();
+  const std::vector<fake::CallRecord> calls = fake::Calls();
+  // The end path of a stopping run begins with its report.
+  std::size_t end_path = 0;
+  while (end_path < calls.size() &&
+         calls[end_path].call != Call::StandardOutput) {
+    ++end_path;
+  }
+  for (std::size_t j = 0; j < calls.size(); ++j) {
+    int nth = 0;
+    for (std::size_t i = 0; i <= j; ++i) {
+      nth += calls[i].call == calls[j].call && calls[i].file == calls[j].file;
     }
-    for (std::size_t j = 0; j < calls.size(); ++j) {
-      int nth = 0;
-      for (std::size_t i = 0; i <= j; ++i) {
-        nth += calls[i].call == calls[j].call && calls[i].file == calls[j].file;
+    for (std::uint32_t code : codes) {
+      Prepare(setting);
+      fake::FailCall(calls[j].call, code, calls[j].file, nth);
+      const harness::Outcome o = harness::RunBodyInThisProcessAsSetUp();
+      const std::string at =
+          "call " + std::to_string(j) + " failing with " + std::to_string(code);
+      ASSERT_TRUE(o.ended) << at;
+      const int status = j < end_path ? StopCode(code) : clean.status;
+      EXPECT_EQ(o.status, status) << at;
+      if (calls[j].call != Call::StandardOutput) {
+        const harness::Report report = harness::ParseReport(o.standard_output);
+        EXPECT_TRUE(report.well_formed) << at;
+        EXPECT_EQ(report.code, status) << at;
       }
-      for (std::uint32_t code : codes) {
-        Prepare(setting);
-        fake::FailCall(calls[j].call, code, calls[j].file, nth);
-        const harness::Outcome o = harness::RunProgramAsSetUp();
-        const std::string at = std::string(setting.what) + ", call " +
-                               std::to_string(j) + " failing with " +
-                               std::to_string(code);
-        ASSERT_TRUE(o.ended) << at;
-        const int status = j < end_path ? StopCode(code) : clean.status;
-        EXPECT_EQ(o.status, status) << at;
-        if (calls[j].call != Call::StandardOutput) {
-          const harness::Report report =
-              harness::ParseReport(o.standard_output);
-          EXPECT_TRUE(report.well_formed) << at;
-          EXPECT_EQ(report.code, status) << at;
-        }
-        EXPECT_EQ(fake::FileContents("korvanda.in"), setting.input.value_or(""))
-            << at;
-        EXPECT_TRUE(o.out == Earlier || clean.out.rfind(o.out, 0) == 0)
-            << at << ": " << o.out;
-        // Nothing is under way once the report is out.
-        EXPECT_EQ(failstop::FailureSite, 0u) << at;
-        EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << at;
-        EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << at;
-        EXPECT_EQ(fake::Misuses(), 0) << at;
-      }
+      EXPECT_EQ(fake::FileContents("korvanda.in"), setting.input.value_or(""))
+          << at;
+      EXPECT_TRUE(o.out == Earlier || clean.out.rfind(o.out, 0) == 0)
+          << at << ": " << o.out;
+      // Nothing is under way once the report is out.
+      EXPECT_EQ(failstop::FailureSite, 0u) << at;
+      EXPECT_FALSE(fake::FileIsOpen("korvanda.in")) << at;
+      EXPECT_FALSE(fake::FileIsOpen("korvanda.out")) << at;
+      EXPECT_EQ(fake::Misuses(), 0) << at;
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Runs, EveryCallFailing,
+                         testing::Values(Setting{"AnAnswer", "4 1 3 4"},
+                                         Setting{"TheAnswer0", "1"},
+                                         Setting{"InvalidInput", "3 1 1"},
+                                         Setting{"ManyBlocks", ManyPoints()},
+                                         Setting{"NoInput", std::nullopt}),
+                         [](const testing::TestParamInfo<Setting>& info) {
+                           return info.param.name;
+                         });
 
 }  // namespace

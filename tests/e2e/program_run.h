@@ -83,7 +83,8 @@ struct Result {
 
 // Starts the built program as a process of its own, in a new folder set up
 // as `setup` says, and collects what it left. (The body alone runs in the
-// test's own process over the in-memory platform: harness::RunBodyInThisProcess.)
+// test's own process over the in-memory platform:
+// harness::RunBodyInThisProcess.)
 Result RunBuiltProgram(const Scenario& setup);
 
 // A new folder under the build's scratch folder, removed with all it holds

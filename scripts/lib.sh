@@ -13,7 +13,7 @@ need_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "This needs Debian packages that are not installed. Run:"
-    echo "  sudo apt-get install -y ${missing[*]}"
+    echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}"
     exit 1
   fi
   echo "installing Debian packages: ${missing[*]}"
@@ -21,6 +21,7 @@ need_packages() {
   log=$(mktemp)
   if ! { apt-get update -qq &&
          DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+           --no-install-recommends \
            "${missing[@]}"; } >"$log" 2>&1; then
     cat "$log"
     rm -f "$log"

@@ -12,7 +12,8 @@ cd "$root" || exit 1
 need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
   clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64 qemu-user \
   g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck gcovr lintian \
-  faketime diffoscope-minimal strip-nondeterminism
+  faketime diffoscope-minimal strip-nondeterminism build-essential debhelper \
+  clang-format
 forget_moved_builds "$root"
 # Every file the tests make goes in a folder of their own under this one;
 # the last test checks that nothing is left.

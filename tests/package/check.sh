@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
 # The checks of what a user receives, one a call:
-#   check.sh lintian PACKAGE_FOLDER      the .deb passes lintian clean
-#   check.sh runs-example PACKAGE_FOLDER EXAMPLE
-#                                        unpacked into a scratch root, the
-#                                        package runs the example, and its
-#                                        report line reads right against
-#                                        its map
-#   check.sh windows-zip WINDOWS_BUILD OUT  the .zip holds the program
-#                                        and its map
-#   check.sh shellcheck SOURCE           shellcheck over every script
-#   check.sh nothing-left                the temporary folder is empty
+#   check.sh debian SOURCE OUT         the source package and the .debs
+#                                      (amd64 with its tests, arm64 and
+#                                      s390x cross-built), made by
+#                                      dpkg-buildpackage from a copy of
+#                                      SOURCE in OUT/korvanda
+#   check.sh lintian OUT               lintian finds no error or warning
+#                                      in the .changes, the .dsc, the .debs
+#   check.sh runs-example OUT EXAMPLE  unpacked into a scratch root, the
+#                                      amd64 package runs the example, and
+#                                      its report line reads right against
+#                                      its map
+#   check.sh windows-zip WINDOWS_BUILD the .zip holds the program and its map
+#   check.sh shellcheck SOURCE         shellcheck over every script
+#   check.sh format SOURCE             the C++ sources follow .clang-format
+#   check.sh nothing-left              the temporary folder is empty
 # A check that cannot run here exits 77 and says why.
 set -euo pipefail
 skip() {
   printf '%s: Skipped\n%s\n' "${0##*/}" "$1"
   exit 77
+}
+needs() {
+  command -v "$1" >/dev/null || skip "needs $1 (Debian package $2)"
 }
 if [ "$1" = nothing-left ]; then
   case ${TMPDIR:-} in
@@ -28,14 +36,24 @@ fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 case $1 in
+  debian)
+    needs dpkg-buildpackage dpkg-dev
+    needs dh debhelper
+    rm -rf "$3"
+    mkdir -p "$3/korvanda"
+    (cd "$2" && git ls-files -co --exclude-standard -z |
+      xargs -0 cp --parents -t "$3/korvanda")
+    cd "$3/korvanda"
+    "${0%/*}/build-debs.sh"
+    ls ..
+    ;;
   lintian)
-    command -v lintian >/dev/null || skip "needs lintian"
+    needs lintian lintian
     # lintian leaves folders of its own in the temporary folder.
-    TMPDIR=$scratch lintian --fail-on error,warning "$2"/korvanda_*.deb
+    TMPDIR=$scratch lintian --fail-on error,warning "$2"/*.changes
     ;;
   runs-example)
-    command -v dpkg-deb >/dev/null || skip "needs dpkg-deb"
-    dpkg-deb -x "$2"/korvanda_*.deb "$scratch/root"
+    dpkg-deb -x "$2"/korvanda_*_amd64.deb "$scratch/root"
     mkdir "$scratch/run"
     cp "$3" "$scratch/run/korvanda.in"
     (cd "$scratch/run" && "$scratch/root/usr/bin/korvanda")
@@ -45,15 +63,20 @@ case $1 in
       "$scratch/root/usr/bin/korvanda-explain" | grep 'open_input' >/dev/null
     ;;
   windows-zip)
-    (cd "$2" && umask 022 && cpack -G ZIP -B "$3")
-    cmake -E tar tf "$3"/korvanda-*.zip >"$scratch/list"
-    grep -qx 'korvanda.exe' "$scratch/list"
-    grep -qx 'korvanda.stops.txt' "$scratch/list"
+    cmake --build "$2" --target zip >/dev/null
+    cmake -E tar tf "$2"/korvanda-*.zip >"$scratch/list"
+    printf 'korvanda.exe\nkorvanda.stops.txt\n' | cmp - "$scratch/list"
     ;;
   shellcheck)
-    command -v shellcheck >/dev/null || skip "needs shellcheck"
+    needs shellcheck shellcheck
     cd "$2"
     shellcheck scripts/*.sh .ci/run tests/*/*.sh
+    ;;
+  format)
+    needs clang-format clang-format
+    cd "$2"
+    git ls-files -co --exclude-standard -z '*.cpp' '*.h' |
+      xargs -0 clang-format --dry-run --Werror
     ;;
   *)
     echo "usage: see the head of $0" >&2

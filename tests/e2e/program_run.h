@@ -39,8 +39,8 @@ struct Scenario {
     BothOneBlockDevice,
   };
   Names names = Names::Own;
-  // The hostile starting states a batch job can be given: standard
-  // descriptors closed ({0, 1, 2}: all of them), ...
+  // The hostile starting states a batch job can be given: the standard
+  // descriptors it starts without (say {0}, or {0, 1, 2}), ...
   std::vector<int> closed_standard_descriptors;
   bool standard_output_reader_gone = false;
   long file_size_limit_bytes = -1;

@@ -127,9 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A file that cannot be opened stops the run before anything changes: the
-// output file is created only once the input is open, refused before it is
-// emptied when it is another name for the input, and removed again when
-// this run made it. A device takes the answer as it comes.
+// output file is created only once the input is open, and refused before
+// it is emptied when it is the input by another name or held by another
+// run. A device takes the answer as it comes.
 enum class Where { Both, WindowsOnly, LinuxOnly };
 
 struct FileCase {

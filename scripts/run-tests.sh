@@ -2,8 +2,8 @@
 # Builds and runs every test: each phase is a list of CMake workflow
 # presets (CMakePresets.json), each configured, built and tested by CTest.
 # Quiet while things pass: a heading per phase, a line per workflow with
-# CTest's counts, the output of whatever fails, each reason for a skipped
-# test once, the failures named again, and a last line
+# its counts, the output of whatever fails, each reason for a skipped test
+# once, the failures named again, and a last line
 # "N passed, N failed, N skipped". Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,14 +24,44 @@ passed=0 failed=0 skipped=0
 failures=()
 reasons=()
 
-# Runs one workflow preset quietly and adds up what CTest says of it. A
-# workflow that fails before its tests, or runs none, is one failure.
+# Each test of a JUnit file that CTest wrote, a line each: "passed",
+# "failed" or "skipped", a tab, its name; and for a skipped test, each
+# line after one ending ": Skipped" (GoogleTest's and the package checks'
+# reason) as "reason", a tab, the line. A test that did not run for any
+# other cause than its own skip (a fixture that failed, a missing
+# program) failed, as CTest itself counts it.
+judge() {
+  awk '
+    function text(s) {
+      gsub(/&lt;/, "<", s); gsub(/&gt;/, ">", s); gsub(/&quot;/, "\"", s)
+      gsub(/&apos;/, "\047", s); gsub(/&amp;/, "\\&", s); return s
+    }
+    function done() { if (name != "") print result "\t" name; name = "" }
+    /<testcase / {
+      done()
+      name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name)
+      name = text(name); result = /status="run"/ ? "passed" : \
+        /status="disabled"/ ? "skipped" : "failed"
+      skip = /status="notrun"/
+    }
+    skip && /<skipped message="SKIP_/ { result = "skipped" }
+    skip && reason { print "reason\t" text($0) }
+    { reason = skip && /: Skipped$/ }
+    /<\/testcase>/ { done(); skip = 0 }
+    END { done() }' "$1"
+}
+
+# Runs one workflow preset quietly and adds up what its CTest says of it,
+# from the JUnit file CTest writes (the test presets name it): counts from
+# anything else in the log could be another CTest's, such as the package
+# build's own. A workflow that exits non-zero has failed, whatever its
+# tests say.
 workflow() {
-  local preset=$1 log=build/logs/$1.log status=0 summary
+  local preset=$1 log=build/logs/$1.log junit=build/logs/$1.xml status=0
   printf '  %s: ' "$preset"
+  rm -f "$junit"
   cmake --workflow --preset "$preset" >"$log" 2>&1 || status=$?
-  summary=$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log")
-  if [ -z "$summary" ]; then
+  if [ ! -f "$junit" ]; then
     if [ "$status" -eq 0 ]; then
       echo "built"
       return
@@ -42,27 +72,31 @@ workflow() {
     failed=$((failed + 1))
     return
   fi
-  local f t s
-  read -r f _ _ _ _ t <<<"$summary"
-  s=$(grep -c '(Skipped)$' "$log")
-  echo "$((t - f - s)) passed, $f failed, $s skipped"
-  passed=$((passed + t - f - s)) failed=$((failed + f)) skipped=$((skipped + s))
+  local p=0 f=0 s=0 kind name names=()
+  while IFS=$'\t' read -r kind name; do
+    case $kind in
+      passed) p=$((p + 1)) ;;
+      skipped) s=$((s + 1)) ;;
+      failed) f=$((f + 1)) names+=("$name") ;;
+      reason) reasons+=("$name") ;;
+    esac
+  done < <(judge "$junit")
+  echo "$p passed, $f failed, $s skipped"
+  passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
   if [ "$f" -gt 0 ]; then
     echo "FAILED: $f in $preset (all their output is in $log)"
-    while IFS= read -r name; do
+    for name in "${names[@]}"; do
       failures+=("$preset: $name")
       # The test's own output, which CTest prints after its result line.
-      awk -v n=": ${name% (*} " 'index($0, n) && /\*\*\*/ { p = 1 }
+      awk -v n=": $name " 'index($0, n) && /\*\*\*/ { p = 1 }
         p && /^ +Start / { exit } p' "$log" | head -n 40
-    done < <(sed -n '/tests FAILED:$/,/^$/s/^[[:space:]]*[0-9]* - //p' "$log")
+    done
+  elif [ "$status" -ne 0 ]; then
+    echo "FAILED: $preset exited with status $status (see $log)"
+    tail -n 40 "$log"
+    failures+=("$preset: exited with status $status")
+    failed=$((failed + 1))
   fi
-  # GoogleTest and the package checks print "...: Skipped", then why.
-  while IFS= read -r reason; do
-    reasons+=("$reason")
-  done < <(grep -h -A1 ': Skipped$' \
-    "$(sed -n 's/^-- Build files have been written to: //p' "$log" |
-      tail -n 1)/Testing/Temporary/LastTest.log" 2>/dev/null |
-    grep -v -e ': Skipped$' -e '^--$')
 }
 
 phase() {

@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every test: each phase is a list of CMake workflow
-# presets (CMakePresets.json), each configured, built and tested by CTest.
+# Builds and runs the tests: each phase is a list of CMake workflow presets
+# (CMakePresets.json), each configured, built and tested by CTest.
+#
+#   run-tests.sh         the quick check, before every commit: the
+#                        optimised Linux program's suites, the sanitizers,
+#                        the scripts and documents
+#   run-tests.sh --all   the whole matrix, as CI runs it
+#
 # Quiet while things pass: a heading per phase, a line per workflow with
 # its counts, the output of whatever fails, each reason for a skipped test
 # once, the failures named again, and a last line
@@ -9,14 +15,42 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 . scripts/lib.sh
-need_packages cmake ninja-build g++ libgtest-dev strace valgrind time \
-  clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64 qemu-user \
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu shellcheck gcovr lintian \
-  faketime diffoscope-minimal strip-nondeterminism build-essential debhelper \
-  clang-format
+
+all=false
+case ${1:-} in
+  --all) all=true ;;
+  "") ;;
+  *)
+    echo "usage: ${0##*/} [--all]" >&2
+    exit 2
+    ;;
+esac
+
+# The phases, in order: "quick" ones run in both commands, "all" ones only
+# in the whole matrix. A phase is a heading and its workflow presets.
+phases=(
+  "quick|The optimised Linux program: unit, end-to-end, injected faults, corpora, scripts and documents|ci"
+  "all|The Windows program under Wine|windows wine"
+  "all|Stop places and answers as other builds make the program|gcc-O2-unroll gcc-pgo-train gcc-pgo gcc-Os-lto-hardened clang-O3-icf clang-Os-lto-icf-hardened"
+  "quick|Under AddressSanitizer and UndefinedBehaviorSanitizer|sanitize"
+  "all|Branch coverage of the program|coverage"
+  "all|Built for other processors, run under qemu-user|aarch64 s390x"
+  "all|Fuzzing, ${KORVANDA_FUZZ_SECONDS:-60} s a target|fuzz"
+  "all|Packages: built, checked, installed and built again|packages"
+)
+quick_packages=(cmake ninja-build g++ libgtest-dev strace valgrind time
+  shellcheck clang-format)
+all_packages=(clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64
+  qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu gcovr lintian faketime
+  diffoscope-minimal strip-nondeterminism build-essential debhelper)
+if $all; then
+  need_packages "${quick_packages[@]}" "${all_packages[@]}"
+else
+  need_packages "${quick_packages[@]}"
+fi
 forget_moved_builds "$root"
 # Every file the tests make goes in a folder of their own under this one;
-# the last test checks that nothing is left.
+# the run fails if anything is left there at its end.
 export TMPDIR=$root/build/tmp
 rm -rf "$TMPDIR"
 mkdir -p "$TMPDIR" build/logs
@@ -99,24 +133,21 @@ workflow() {
   fi
 }
 
-phase() {
-  printf '\n== %s\n' "$1"
-  shift
-  local preset
-  for preset in "$@"; do workflow "$preset"; done
-}
+n=0
+for entry in "${phases[@]}"; do
+  IFS='|' read -r scope heading presets <<<"$entry"
+  [ "$scope" = quick ] || $all || continue
+  n=$((n + 1))
+  printf '\n== %d. %s\n' "$n" "$heading"
+  for preset in $presets; do workflow "$preset"; done
+done
 
-phase "1. The optimised Linux program, and the Windows program under Wine" \
-  windows ci
-phase "2. Stop places and answers as other builds make the program" \
-  gcc-O2-unroll gcc-pgo-train gcc-pgo gcc-Os-lto-hardened clang-O3-icf \
-  clang-Os-lto-icf-hardened
-phase "3. Under AddressSanitizer and UndefinedBehaviorSanitizer" sanitize
-phase "4. Branch coverage of the program" coverage
-phase "5. Built for other processors, run under qemu-user" aarch64 s390x
-phase "6. Fuzzing, ${KORVANDA_FUZZ_SECONDS:-60} s a target" fuzz
-phase "7. Packages, scripts, and nothing left behind" packages
-
+left=$(ls -A "$TMPDIR")
+if [ -n "$left" ]; then
+  printf '\nFAILED: the tests left in %s:\n%s\n' "$TMPDIR" "$left"
+  failures+=("the tests left files in $TMPDIR")
+  failed=$((failed + 1))
+fi
 if [ ${#failures[@]} -gt 0 ]; then
   printf '\n== Failed\n'
   printf '  %s\n' "${failures[@]}"

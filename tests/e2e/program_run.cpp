@@ -56,8 +56,9 @@ std::vector<std::string> Words(const std::string& list) {
 }
 
 // The suite runs the native program (under qemu-user when it was built
-// for another processor), or with KORVANDA_E2E_TARGET=windows the Windows
-// program under Wine; all are fixed when the suite is built.
+// for another processor), or, where the test's environment names it in
+// KORVANDA_WINDOWS_PROGRAM, the Windows program under Wine, with the
+// helpers built beside it.
 struct Target {
   std::string program;
   std::vector<std::string> launcher;
@@ -67,14 +68,18 @@ struct Target {
 };
 
 const Target& CurrentTarget() {
-  static const Target target =
-      Env("KORVANDA_E2E_TARGET", "") == "windows"
-          ? Target{KORVANDA_WINDOWS_PROGRAM,
-                   {KORVANDA_WINE},
-                   KORVANDA_WINEPREFIX,
-                   KORVANDA_WINDOWS_HOLD_HELPER,
-                   KORVANDA_WINDOWS_NO_STDOUT_HELPER}
-          : Target{KORVANDA_PROGRAM, Words(KORVANDA_EMULATOR), "", "", ""};
+  static const Target target = [] {
+    const std::string windows = Env("KORVANDA_WINDOWS_PROGRAM", "");
+    if (windows.empty()) {
+      return Target{KORVANDA_PROGRAM, Words(KORVANDA_EMULATOR), "", "", ""};
+    }
+    const std::string helpers = fs::path(windows).parent_path() / "tests";
+    return Target{windows,
+                  {Env("KORVANDA_WINE", "wine")},
+                  Env("KORVANDA_WINEPREFIX", ""),
+                  helpers + "/hold_file.exe",
+                  helpers + "/run_without_stdout.exe"};
+  }();
   return target;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The checks of what a user receives, one a call:
+# The checks of what a user receives, and of the scripts and sources
+# beside the program, one a call:
 #   check.sh debian SOURCE OUT         the source package and the .debs
 #                                      (amd64 with its tests, arm64 and
 #                                      s390x cross-built), made by
@@ -14,7 +15,6 @@
 #   check.sh windows-zip WINDOWS_BUILD the .zip holds the program and its map
 #   check.sh shellcheck SOURCE         shellcheck over every script
 #   check.sh format SOURCE             the C++ sources follow .clang-format
-#   check.sh nothing-left              the temporary folder is empty
 # A check that cannot run here exits 77 and says why.
 set -euo pipefail
 skip() {
@@ -24,15 +24,6 @@ skip() {
 needs() {
   command -v "$1" >/dev/null || skip "needs $1 (Debian package $2)"
 }
-if [ "$1" = nothing-left ]; then
-  case ${TMPDIR:-} in
-    */build/tmp) ;;
-    *) skip "needs the test command's own temporary folder (TMPDIR=build/tmp)" ;;
-  esac
-  left=$(ls -A "$TMPDIR")
-  [ -z "$left" ] || { echo "left in $TMPDIR: $left"; exit 1; }
-  exit 0
-fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 case $1 in

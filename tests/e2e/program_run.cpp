@@ -57,8 +57,8 @@ std::vector<std::string> Words(const std::string& list) {
 
 // The suite runs the native program (under qemu-user when it was built
 // for another processor), or, where the test's environment names it in
-// KORVANDA_WINDOWS_PROGRAM, the Windows program under Wine, with the
-// helpers built beside it.
+// KORVANDA_WINDOWS_PROGRAM (so that naming it rebuilds nothing), the
+// Windows program under Wine, with the helpers built beside it.
 struct Target {
   std::string program;
   std::vector<std::string> launcher;
@@ -75,8 +75,8 @@ const Target& CurrentTarget() {
     }
     const std::string helpers = fs::path(windows).parent_path() / "tests";
     return Target{windows,
-                  {Env("KORVANDA_WINE", "wine")},
-                  Env("KORVANDA_WINEPREFIX", ""),
+                  {KORVANDA_WINE},
+                  KORVANDA_WINEPREFIX,
                   helpers + "/hold_file.exe",
                   helpers + "/run_without_stdout.exe"};
   }();

@@ -54,13 +54,14 @@ function(korvanda_codes_of keys system out)
 endfunction()
 
 # The rows of the map's status section for one system: "status", the
-# code, what happened, korvanda.out afterwards.
+# row's name, the code, what happened, korvanda.out afterwards.
 function(korvanda_map_statuses system out)
-  set(text "# Exit statuses: the word status, the code, what happened, korvanda.out afterwards.\n")
+  set(text "# Exit statuses: the word status, the row's name, the code, what happened, korvanda.out afterwards.\n")
   foreach(key IN LISTS korvanda_status_keys)
     set(code "${korvanda_status_${key}_${system}}")
     if(NOT code STREQUAL "-")
-      string(APPEND text "status\t${code}\t${korvanda_status_${key}_meaning}\t"
+      string(APPEND text "status\t${key}\t${code}\t"
+             "${korvanda_status_${key}_meaning}\t"
              "${korvanda_status_${key}_after}\n")
     endif()
   endforeach()

@@ -5,7 +5,8 @@
 #         -DTABLE=... -DSTATUSES=... -DSYSTEM=linux|windows -DOUTPUT=...
 #         -P stop_map.cmake
 # The statuses a place ends with are named in TABLE and given in the
-# system's codes from STATUSES, whose meanings follow the places.
+# system's codes from STATUSES, whose rows, with their meanings, follow the
+# places.
 # The value is the address of the place's own function in the symbol table
 # (korvanda_stop_<name>::Stop, by its mangled name), as an offset from the
 # image's first byte plus 0x00400000 (see failstop/stop_site.h). A link-time
@@ -38,13 +39,15 @@ file(READ ${SOURCE} source)
 file(STRINGS ${TABLE} rows REGEX "^[a-z_]+\t")
 get_filename_component(program_name ${PROGRAM} NAME)
 set(map "# Stop places of ${program_name}: the value in its report line, the\n")
-string(APPEND map "# source line, the place, what is checked there, the exit statuses.\n")
+string(APPEND map "# source line, the place, what is checked there, the exit statuses,\n")
+string(APPEND map "# the names of their rows below.\n")
 set(count 0)
 foreach(row IN LISTS rows)
   string(REGEX MATCH "^([a-z_]+)\t([^\t]*)\t(.*)$" found "${row}")
   set(place ${CMAKE_MATCH_1})
   set(checked ${CMAKE_MATCH_2})
-  string(REPLACE " " ";" ends_with "${CMAKE_MATCH_3}")
+  set(keys "${CMAKE_MATCH_3}")
+  string(REPLACE " " ";" ends_with "${keys}")
   korvanda_codes_of("${ends_with}" ${SYSTEM} status)
   string(REGEX MATCH
          "\n([0-9a-fA-F]+) [tT] _Z[^ \n]*[0-9]korvanda_stop_${place}${function}\n"
@@ -70,7 +73,7 @@ foreach(row IN LISTS rows)
   list(LENGTH breaks line)
   math(EXPR line "${line} + 1")
   string(APPEND map
-         "${value}\t${SOURCE_NAME}:${line}\t${place}\t${checked}\t${status}\n")
+         "${value}\t${SOURCE_NAME}:${line}\t${place}\t${checked}\t${status}\t${keys}\n")
   math(EXPR count "${count} + 1")
   # Two places at one address, as a linker that folds equal functions
   # leaves them, would print one value for both.

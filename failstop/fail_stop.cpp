@@ -65,7 +65,7 @@ void EndProgram() {
     FailureSite = 0;
   }
   textio::CloseDataFiles();
-  platform::EndProcess(ProcessExitStatus);
+  platform::EndProcess(static_cast<std::uint32_t>(ProcessExitStatus));
 }
 
 }  // namespace failstop

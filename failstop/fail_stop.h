@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "failstop/stop_site.h"
+#include "platform/platform.h"
 #include "textio/text_stream.h"
 
 namespace failstop {
@@ -18,14 +19,10 @@ extern std::uint32_t FailureSite;
 inline constexpr int ReportLength = 30;
 extern std::uint8_t Report[ReportLength];
 
-// A stream status whose low 8 bits are zero would otherwise end the run
-// with status 0 and pass for success.
-inline constexpr std::int32_t MaskedFailureCode = 255;
-
-// The failure code of a stream status: its low 8 bits.
+// The failure code of a stream status: the exit status it ends the run
+// with, so that the report says the same.
 inline std::int32_t IoFailureCode() {
-  const auto code = static_cast<std::int32_t>(textio::PendingIoStatus & 255);
-  return code != 0 ? code : MaskedFailureCode;
+  return platform::ExitStatusOf(textio::PendingIoStatus);
 }
 
 // Returns, having touched nothing, while no stream operation has failed.

@@ -44,6 +44,8 @@ bool CloseFile(FileHandle file);
 std::uint32_t LastError();
 
 // Writes to the process's standard output; any failure goes unnoticed.
+// Never into the regular file this run opened as its input: where standard
+// output is that file, nothing is written.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 
 // Puts the process in a state where every end goes through EndProcess and
@@ -51,7 +53,22 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 // process that cannot be put so ends there, with the system's code.
 void PrepareProcess();
 
-[[noreturn]] void EndProcess(std::int32_t status);
+// The exit status a code ends the process with: 0 for 0, else the code's
+// low 8 bits, or 255 where those are all zero (512, say), which would pass
+// for success.
+constexpr std::uint8_t ExitStatusOf(std::uint32_t code) {
+  const auto low = static_cast<std::uint8_t>(code & 255);
+  return low != 0 || code == 0 ? low : 255;
+}
+
+// Ends the process with that status; the system's own end, which nothing
+// but EndProcess calls.
+[[noreturn]] void ExitWith(std::uint8_t status);
+
+// Every end of the process, with 0 or a failure code.
+[[noreturn]] inline void EndProcess(std::uint32_t code) {
+  ExitWith(ExitStatusOf(code));
+}
 
 // The first byte of the running program's image, wherever it was loaded.
 const void* ImageStart();

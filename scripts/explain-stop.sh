@@ -63,12 +63,15 @@ if [ -z "$row" ]; then
   echo "the line comes from another build" >&2
   exit 1
 fi
-IFS=$'\t' read -r _ source place checked statuses <<<"$row"
-# What the code means, from the map's table of statuses: the system's own
-# code when the table has no row of its own for it.
-meaning=$(awk -F '\t' -v code="$code" '
-  $1 == "status" && $2 == code { text = text sep $3; sep = ", or " }
-  $1 == "status" && $2 == "*" { other = $3 }
+IFS=$'\t' read -r _ source place checked statuses keys <<<"$row"
+# What the code means at this place, from the map's rows of statuses that
+# the place ends with (one code can mean different things at different
+# places); a code none of them has is the system's own.
+meaning=$(awk -F '\t' -v code="$code" -v keys=" $keys " '
+  $1 == "status" && index(keys, " " $2 " ") && $3 == code {
+    text = text sep $4; sep = ", or "
+  }
+  $1 == "status" && $3 == "*" { other = $4 }
   END { print (text != "" ? text : other) }' "$map")
 
 echo "Runtime error $code at $site"

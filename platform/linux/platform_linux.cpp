@@ -74,12 +74,16 @@ int OpenAndHold(const char* name, int flags, short lock, struct stat& info) {
 }
 
 // What the input is: the output must never be the same file, by any name,
-// nor the same device.
+// nor the same device; and no report goes into it.
 constinit struct stat Input = {};
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 bool IsTheInput(const struct stat& file) {
   const bool device = S_ISCHR(file.st_mode) || S_ISBLK(file.st_mode);
-  return (file.st_dev == Input.st_dev && file.st_ino == Input.st_ino) ||
+  return SameFile(file, Input) ||
          (device && (file.st_mode & S_IFMT) == (Input.st_mode & S_IFMT) &&
           file.st_rdev == Input.st_rdev);
 }
@@ -166,6 +170,16 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
+  // A regular file can be standard output and the input at once
+  // (korvanda 1<>korvanda.in); a report there would destroy the input. A
+  // terminal, a FIFO or a device holds nothing it could destroy. A look
+  // that fails leaves `out` all zero, no regular file; Input, all zero
+  // until the input is open, is no file's identity.
+  struct stat out = {};
+  (void)fstat(STDOUT_FILENO, &out);
+  if (S_ISREG(out.st_mode) && SameFile(out, Input)) {
+    return;
+  }
   WriteAll(STDOUT_FILENO, from, count);
 }
 
@@ -179,7 +193,7 @@ void PrepareProcess() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) < 0 &&
         Retried([] { return open("/dev/null", O_RDWR); }) < 0) {
-      EndProcess(static_cast<std::int32_t>(LastError()));
+      EndProcess(LastError());
     }
   }
   // A vanished reader of standard output or a file-size limit must show as
@@ -188,7 +202,7 @@ void PrepareProcess() {
   signal(SIGXFSZ, SIG_IGN);
 }
 
-void EndProcess(std::int32_t status) { _exit(status); }
+void ExitWith(std::uint8_t status) { _exit(status); }
 
 const void* ImageStart() { return __ehdr_start; }
 

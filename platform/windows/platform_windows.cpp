@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 // The linker's symbol for the first byte of this program's image.
@@ -33,10 +35,34 @@ bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
   return true;
 }
 
+// Which file the input is, once it is open: its volume and its identifier
+// there, as the system tells a file apart whatever its name.
+constinit FILE_ID_INFO Input = {};
+constinit bool InputKnown = false;
+
+bool Identify(HANDLE h, FILE_ID_INFO& id) {
+  return GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) != 0;
+}
+
+bool IsTheInput(HANDLE h) {
+  FILE_ID_INFO file;
+  // The system may leave the volume of a handle made outside it unnamed
+  // (0, as Wine does for a descriptor it inherits); the identifier alone
+  // tells the file then.
+  return InputKnown && GetFileType(h) == FILE_TYPE_DISK && Identify(h, file) &&
+         (file.VolumeSerialNumber == 0 ||
+          file.VolumeSerialNumber == Input.VolumeSerialNumber) &&
+         std::memcmp(&file.FileId, &Input.FileId, sizeof file.FileId) == 0;
+}
+
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
-  return Open(name, GENERIC_READ, OPEN_EXISTING);
+  const FileHandle file = Open(name, GENERIC_READ, OPEN_EXISTING);
+  if (file != InvalidFileHandle) {
+    InputKnown = Identify(AsHandle(file), Input);
+  }
+  return file;
 }
 
 // Every file is held with read-only sharing, so the system itself refuses
@@ -67,9 +93,11 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  // Asked anew for every write; a process started without one has none.
+  // Asked anew for every write; a process started without one has none. A
+  // file can be standard output and the input at once; a report there
+  // would destroy the input.
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || IsTheInput(out)) {
     return;
   }
   WriteAllTo(out, from, count);
@@ -82,7 +110,7 @@ void PrepareProcess() {
                SEM_NOGPFAULTERRORBOX);
 }
 
-void EndProcess(std::int32_t status) { ExitProcess(static_cast<UINT>(status)); }
+void ExitWith(std::uint8_t status) { ExitProcess(status); }
 
 const void* ImageStart() { return &__ImageBase; }
 

@@ -103,11 +103,6 @@ const FaultCase Rows[] = {
         .place = "open_output",
         .more =
             [](Scenario& s) { s.names = Names::OutputSymbolicLinkToInput; }},
-    FaultCase{.name = "FcntlLockOfTheOutputFails",
-              .faults = "-P korvanda.out -e inject=fcntl:error=EIO",
-              .status = EIO,
-              .out = Earlier,
-              .place = "open_output"},
     FaultCase{.name = "FtruncateOfTheOutputFails",
               .faults = "-P korvanda.out -e inject=ftruncate:error=EIO",
               .status = EIO,
@@ -151,6 +146,12 @@ const FaultCase Rows[] = {
     FaultCase{.name = "OpenatOfTheNullDeviceForAClosedDescriptorFails",
               .faults = "-P /dev/null -e inject=openat:error=ENFILE",
               .status = ENFILE,
+              .out = Earlier,
+              .more = DescriptorsClosed},
+    // A code whose low 8 bits are all zero must not pass for success.
+    FaultCase{.name = "OpenatOfTheNullDeviceFailsWith512",
+              .faults = "-P /dev/null -e inject=openat:error=512",
+              .status = 255,
               .out = Earlier,
               .more = DescriptorsClosed},
     FaultCase{.name = "ReadOfTheInputFails",
@@ -197,8 +198,19 @@ const FaultCase Rows[] = {
 
 // Where the file system offers no locks, whatever it answers, the run
 // goes on without them; the input is known by its identity all the same.
+// Any other answer of a lock refuses the run with its code.
 std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
   std::vector<FaultCase> rows(std::begin(Rows), std::end(Rows));
+  for (const auto& [error, code] :
+       {std::pair{"EIO", EIO}, {"EOVERFLOW", EOVERFLOW}}) {
+    rows.push_back(
+        {.name = std::string("FcntlLockOfTheOutputSays") + error,
+         .faults =
+             std::string("-P korvanda.out -e inject=fcntl:error=") + error,
+         .status = code,
+         .out = Earlier,
+         .place = "open_output"});
+  }
   for (const std::string error : {"ENOLCK", "EINVAL", "ENOSYS", "EOPNOTSUPP"}) {
     rows.push_back({.name = "FcntlLocksOfBothSay" + error,
                     .faults = "-P korvanda.in -P korvanda.out "

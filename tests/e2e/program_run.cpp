@@ -331,9 +331,16 @@ Running Start(const Scenario& setup, const fs::path& folder,
     HarnessFault("no pipe", errno);
     return {};
   }
-  if (setup.standard_output_reader_gone) {
+  if (setup.standard_output_reader_gone ||
+      !setup.standard_output_file.empty()) {
     close(pipe_fds[0]);
     pipe_fds[0] = -1;
+  }
+  if (!setup.standard_output_file.empty()) {
+    close(pipe_fds[1]);
+    pipe_fds[1] = open((folder / setup.standard_output_file).c_str(),
+                       O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (pipe_fds[1] < 0) HarnessFault("cannot open standard output", errno);
   }
   const int wine_messages = RunsWindowsProgram()
                                 ? open(folder.parent_path().c_str(),
@@ -530,6 +537,8 @@ bool RunOnce(const Scenario& setup, Result& result) {
     fs::create_symlink("/dev/null", out);
   } else if (setup.names == Names::OutputDanglingLink) {
     fs::create_symlink("answer.txt", out);
+  } else if (setup.names == Names::OutputLinkIntoAMissingFolder) {
+    fs::create_symlink("missing/answer", out);
   } else if (setup.earlier_output && !fs::is_symlink(out)) {
     WriteFile(out.string(), *setup.earlier_output);
   }
@@ -558,6 +567,10 @@ bool RunOnce(const Scenario& setup, Result& result) {
     WaitFor(writer, Clock::now() + Patience, "the FIFO's writer");
   }
   result.output_after = ContentsOf(out);
+  if (!setup.standard_output_file.empty()) {
+    result.standard_output =
+        ContentsOf(folder / setup.standard_output_file).value_or("");
+  }
   result.link_target_after = ContentsOf(folder / "answer.txt");
   if (!device.empty()) {
     // What the device holds where the input was.
@@ -638,21 +651,38 @@ void ExpectReport(const std::string& standard_output, int status,
   EXPECT_EQ(report.site, value->second) << "the stop is not at " << place;
 }
 
-int ExitStatus(const std::string& name) {
+namespace {
+
+// The fields of the table's row `name`: name, Linux, Windows, meaning.
+std::vector<std::string> StatusRow(const std::string& name) {
   std::istringstream lines(ReadFile(KORVANDA_EXIT_STATUSES));
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line);
-    std::string key, linux_code, windows_code;
-    std::getline(fields, key, '\t');
-    std::getline(fields, linux_code, '\t');
-    std::getline(fields, windows_code, '\t');
-    if (key == name) {
-      return std::atoi(
-          (RunsWindowsProgram() ? windows_code : linux_code).c_str());
-    }
+    std::vector<std::string> row(4);
+    for (std::string& field : row) std::getline(fields, field, '\t');
+    if (row[0] == name) return row;
   }
   ADD_FAILURE() << "no exit status named " << name;
-  return -1;
+  return {"", "-1", "-1", ""};
+}
+
+}  // namespace
+
+int ExitStatus(const std::string& name) {
+  return std::atoi(StatusRow(name)[RunsWindowsProgram() ? 2 : 1].c_str());
+}
+
+std::string StatusMeaning(const std::string& name) {
+  return StatusRow(name)[3];
+}
+
+std::string Explained(const std::string& standard_output) {
+  std::string told;
+  const int status = Capture({KORVANDA_EXPLAIN_SCRIPT, "--program",
+                              ProgramPath(), standard_output.substr(0, 29)},
+                             told);
+  EXPECT_EQ(status, 0) << told;
+  return told;
 }
 
 const char* WhyNotNative() {

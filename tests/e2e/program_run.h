@@ -28,6 +28,8 @@ struct Scenario {
     OutputNullDevice,
     // korvanda.out a link to "answer.txt", which is not there yet.
     OutputDanglingLink,
+    // korvanda.out a link to "missing/answer": no such folder.
+    OutputLinkIntoAMissingFolder,
     // korvanda.in the null device, korvanda.out the zero device.
     InputNullOutputZeroDevice,
     // Both names links to the null device.
@@ -43,6 +45,10 @@ struct Scenario {
   // descriptors it starts without (say {0}, or {0, 1, 2}), ...
   std::vector<int> closed_standard_descriptors;
   bool standard_output_reader_gone = false;
+  // Standard output opened on this file of the folder, for reading and
+  // writing, not emptied (as "1<>korvanda.in" opens it); what it holds
+  // afterwards is the result's standard output.
+  std::string standard_output_file;
   long file_size_limit_bytes = -1;
   // Another process holds "korvanda.in" open without sharing it.
   bool input_held_unshared = false;
@@ -117,8 +123,11 @@ const std::map<std::string, std::uint32_t>& StopPlaces();
 void ExpectReport(const std::string& standard_output, int status,
                   const std::string& place);
 // The exit status the table of statuses gives `name` on the system the
-// program under test runs on.
+// program under test runs on, and what it means.
 int ExitStatus(const std::string& name);
+std::string StatusMeaning(const std::string& name);
+// What korvanda-explain says of a report line of the program under test.
+std::string Explained(const std::string& standard_output);
 
 // The permissions a program gives a file it creates: 0666 less the
 // process's umask.

@@ -210,7 +210,7 @@ void PrepareProcess() {}
 extern "C" const char __ehdr_start[];
 const void* ImageStart() { return __ehdr_start; }
 
-void EndProcess(std::int32_t status) {
+void ExitWith(std::uint8_t status) {
   if (process_end == nullptr) {
     std::abort();
   }

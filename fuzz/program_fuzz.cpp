@@ -10,8 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   harness::ResetProcess();
-  harness::Outcome o = harness::RunBodyInThisProcess(
-      std::string(reinterpret_cast<const char*>(data), size));
+  fake::PutFile("korvanda.in",
+                std::string(reinterpret_cast<const char*>(data), size));
+  harness::Outcome o = harness::RunBody();
   int code = -1;
   std::optional<std::string> answer =
       model::Answer(model::Tokens(data, size), code);

@@ -11,27 +11,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size);
 
-namespace {
-
-void Replay(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   int inputs = 0;
   for (int i = 1; i < argc; ++i) {
-    std::filesystem::path place = argv[i];
-    if (std::filesystem::is_directory(place)) {
-      for (const auto& entry : std::filesystem::directory_iterator(place)) {
-        Replay(entry.path());
-        ++inputs;
-      }
-    } else {
-      Replay(place);
+    std::vector<std::filesystem::path> files = {argv[i]};
+    if (std::filesystem::is_directory(argv[i])) {
+      files.assign(std::filesystem::directory_iterator(argv[i]), {});
+    }
+    for (const std::filesystem::path& file : files) {
+      std::ifstream in(file, std::ios::binary);
+      std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
       ++inputs;
     }
   }

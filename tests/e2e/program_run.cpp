@@ -5,13 +5,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -28,6 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using enum Scenario::Folder;
 
 // How long anything may take that the harness waits for: a run, a helper
 // holding its file, a held run reaching its FIFO. Wine starting cold on a
@@ -40,50 +41,53 @@ void HarnessFault(const std::string& what, int error) {
   ADD_FAILURE() << "harness: " << what << ": " << std::strerror(error);
 }
 
-std::string Env(const char* name, const char* fallback) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-// Words separated by bars.
-std::vector<std::string> Words(const std::string& list) {
-  std::vector<std::string> words;
-  std::istringstream in(list);
-  for (std::string word; std::getline(in, word, '|');) {
-    if (!word.empty()) words.push_back(word);
-  }
-  return words;
-}
-
 // The suite runs the native program (under qemu-user when it was built
-// for another processor), or, where the test's environment names it in
-// KORVANDA_WINDOWS_PROGRAM (so that naming it rebuilds nothing), the
-// Windows program under Wine, with the helpers built beside it.
+// for another processor: the emulator's words, separated by bars), or,
+// where the test's environment names it in KORVANDA_WINDOWS_PROGRAM (so
+// that naming it rebuilds nothing), the Windows program under Wine, with
+// the helpers built beside it.
 struct Target {
   std::string program;
   std::vector<std::string> launcher;
-  std::string wine_prefix;
-  std::string hold_helper;
-  std::string no_stdout_helper;
+  std::string helper;  // tests/windows/helper.cpp
 };
 
 const Target& CurrentTarget() {
   static const Target target = [] {
-    const std::string windows = Env("KORVANDA_WINDOWS_PROGRAM", "");
-    if (windows.empty()) {
-      return Target{KORVANDA_PROGRAM, Words(KORVANDA_EMULATOR), "", "", ""};
+    const char* windows = std::getenv("KORVANDA_WINDOWS_PROGRAM");
+    if (windows == nullptr || *windows == '\0') {
+      Target native{KORVANDA_PROGRAM, {}, ""};
+      std::istringstream words(KORVANDA_EMULATOR);
+      for (std::string word; std::getline(words, word, '|');) {
+        if (!word.empty()) native.launcher.push_back(word);
+      }
+      return native;
     }
-    const std::string helpers = fs::path(windows).parent_path() / "tests";
+    // The prefix the build set up, never one in the user's home; Wine
+    // leaves its server's folder in the temporary folder, so that is one
+    // beside the prefix (as tests/windows/make-prefix.sh makes it). Every
+    // process the suite starts takes them.
+    const std::string prefix = KORVANDA_WINEPREFIX;
+    fs::create_directories(prefix + ".tmp");
+    setenv("WINEPREFIX", prefix.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("TMPDIR", (prefix + ".tmp").c_str(), 1);
     return Target{windows,
                   {KORVANDA_WINE},
-                  KORVANDA_WINEPREFIX,
-                  helpers + "/hold_file.exe",
-                  helpers + "/run_without_stdout.exe"};
+                  fs::path(windows).parent_path() / "tests" / "helper.exe"};
   }();
   return target;
 }
 
-void WriteFile(const std::string& path, const std::string& contents) {
+// The Windows program and its helpers start through Wine, a program for
+// another processor through qemu-user.
+std::vector<std::string> Launched(std::vector<std::string> words) {
+  const std::vector<std::string>& launcher = CurrentTarget().launcher;
+  words.insert(words.begin(), launcher.begin(), launcher.end());
+  return words;
+}
+
+void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream file(path, std::ios::binary);
   if (!(file << contents && file.flush())) {
     ADD_FAILURE() << "harness: cannot write " << path;
@@ -91,28 +95,8 @@ void WriteFile(const std::string& path, const std::string& contents) {
 }
 
 std::optional<std::string> ContentsOf(const fs::path& path) {
-  if (!fs::is_regular_file(path)) {
-    return std::nullopt;
-  }
+  if (!fs::is_regular_file(path)) return std::nullopt;
   return ReadFile(path.string());
-}
-
-// The Windows program and its helpers start through Wine, a program for
-// another processor through qemu-user.
-std::vector<std::string> Launched(std::vector<std::string> words) {
-  const Target& target = CurrentTarget();
-  if (!target.wine_prefix.empty()) {
-    // The prefix the build set up, never one in the user's home; Wine
-    // leaves its server's folder in the temporary folder, so that is one
-    // beside the prefix (as tests/windows/make-prefix.sh makes it).
-    setenv("WINEPREFIX", target.wine_prefix.c_str(), 1);
-    setenv("WINEDEBUG", "-all", 1);
-    const std::string wine_temporary = target.wine_prefix + ".tmp";
-    fs::create_directories(wine_temporary);
-    setenv("TMPDIR", wine_temporary.c_str(), 1);
-  }
-  words.insert(words.begin(), target.launcher.begin(), target.launcher.end());
-  return words;
 }
 
 // Where the child's standard streams go: a descriptor of this process, or,
@@ -138,39 +122,35 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
   posix_spawnattr_t attributes;
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attributes);
-  int error = posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+  int error = 0;  // the first of the calls below to fail
+  auto step = [&](int result) { error = error != 0 ? error : result; };
+  step(posix_spawn_file_actions_addchdir_np(&actions, folder.c_str()));
   const int sources[] = {streams.in, streams.out, streams.err};
-  for (int i = 0; i < 3 && error == 0; ++i) {
-    error =
-        sources[i] >= 0
-            ? posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i])
-            : posix_spawn_file_actions_addopen(&actions, targets[i],
-                                               "/dev/null",
-                                               i == 0 ? O_RDONLY : O_WRONLY, 0);
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    step(sources[fd] >= 0
+             ? posix_spawn_file_actions_adddup2(&actions, sources[fd], fd)
+             : posix_spawn_file_actions_addopen(&actions, fd, "/dev/null",
+                                                fd == 0 ? O_RDONLY : O_WRONLY,
+                                                0));
   }
-  for (std::size_t i = 0; i < streams.closed.size() && error == 0; ++i) {
-    error = posix_spawn_file_actions_addclose(&actions, streams.closed[i]);
+  for (int fd : streams.closed) {
+    step(posix_spawn_file_actions_addclose(&actions, fd));
   }
-  if (error == 0) {
-    error = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  }
+  step(posix_spawn_file_actions_addclosefrom_np(&actions, 3));
   sigset_t defaults;
   sigset_t none;
+  sigemptyset(&none);
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   sigaddset(&defaults, SIGXFSZ);
-  sigemptyset(&none);
-  if (error == 0) error = posix_spawnattr_setsigdefault(&attributes, &defaults);
-  if (error == 0) error = posix_spawnattr_setsigmask(&attributes, &none);
-  if (error == 0) {
-    error = posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  }
+  step(posix_spawnattr_setsigdefault(&attributes, &defaults));
+  step(posix_spawnattr_setsigmask(&attributes, &none));
+  step(posix_spawnattr_setflags(
+      &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
   pid_t pid = -1;
   if (error == 0) {
-    error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(),
-                         environ);
+    step(posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(),
+                      environ));
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
@@ -183,137 +163,107 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
 
 // Everything a process writes to `fd` until it closes it (or, given
 // `line_end`, until it has written a whole line), or until the deadline;
-// false when the deadline came first.
+// false when the deadline came first. Closes `fd`.
 bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes,
                      bool line_end = false) {
-  while (!line_end || bytes.find('\n') == std::string::npos) {
+  bool closed = false;
+  while (!closed && (!line_end || bytes.find('\n') == std::string::npos)) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - Clock::now());
     pollfd ready = {fd, POLLIN, 0};
     if (left.count() <= 0 ||
         poll(&ready, 1, static_cast<int>(left.count())) == 0) {
+      close(fd);
       return false;
     }
     char chunk[4096];
     const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got > 0) {
-      bytes.append(chunk, static_cast<std::size_t>(got));
-    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-      return true;
-    }
+    if (got > 0) bytes.append(chunk, static_cast<std::size_t>(got));
+    closed = got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN);
   }
+  close(fd);
   return true;
 }
 
 // The process's end, waited for until the deadline; a process that has
 // not ended by then is killed, and the test fails.
 int WaitFor(pid_t pid, Clock::time_point deadline, const std::string& what) {
-  int status = 0;
-  for (;;) {
-    const pid_t ended = waitpid(pid, &status, WNOHANG);
-    if (ended == pid) return status;
+  int status = -1;
+  for (pid_t ended = 0; pid > 0 && ended != pid;) {
+    ended = waitpid(pid, &status, WNOHANG);
     if (ended < 0) {
       HarnessFault("cannot wait for " + what, errno);
       return -1;
     }
-    if (Clock::now() >= deadline) {
+    if (ended != pid && Clock::now() >= deadline) {
       ADD_FAILURE() << what << " had not ended after " << Patience.count()
                     << " s: killed";
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
       return status;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (ended != pid) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  return status;
+}
+
+// A pipe; both ends closed on exec.
+bool MakePipe(int (&fds)[2]) {
+  if (pipe2(fds, O_CLOEXEC) == 0) return true;
+  HarnessFault("no pipe", errno);
+  return false;
 }
 
 // A command run to its end, with what it printed; for the harness's own
-// helpers (losetup).
+// helpers (losetup, korvanda-explain). Its exit status, or -1.
 int Capture(const std::vector<std::string>& words, std::string& printed) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    HarnessFault("no pipe", errno);
-    return -1;
-  }
-  const pid_t pid = Spawn(words, fs::current_path(), {.out = pipe_fds[1]});
-  close(pipe_fds[1]);
+  int out[2];
+  if (!MakePipe(out)) return -1;
+  const pid_t pid = Spawn(words, fs::current_path(), {.out = out[1]});
+  close(out[1]);
   const auto deadline = Clock::now() + Patience;
-  if (pid > 0) ReadUntilClosed(pipe_fds[0], deadline, printed);
-  close(pipe_fds[0]);
-  const int status = pid > 0 ? WaitFor(pid, deadline, words[0]) : -1;
+  ReadUntilClosed(out[0], deadline, printed);
+  const int status = WaitFor(pid, deadline, words[0]);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, const std::string& what) {
-  for (const auto deadline = Clock::now() + Patience; !condition();) {
-    if (Clock::now() >= deadline) {
-      ADD_FAILURE() << "harness: gave up waiting for " << what << " after "
-                    << Patience.count() << " s";
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-// Starts the helper that holds "korvanda.in" and waits until it does; its
-// standard input is kept open, and closing it lets the file go.
+// The helper that holds "korvanda.in" until its standard input is closed.
 struct Holder {
   pid_t pid = -1;
   int release = -1;
+  bool held = false;
 };
 
 Holder HoldInput(const fs::path& folder) {
   int to_helper[2], from_helper[2];
-  if (pipe2(to_helper, O_CLOEXEC) != 0 || pipe2(from_helper, O_CLOEXEC) != 0) {
-    HarnessFault("no pipe", errno);
-    return {};
-  }
-  const pid_t pid =
-      Spawn(Launched({CurrentTarget().hold_helper, "korvanda.in"}), folder,
-            {.in = to_helper[0], .out = from_helper[1]});
+  if (!MakePipe(to_helper) || !MakePipe(from_helper)) return {};
+  Holder holder{Spawn(Launched({CurrentTarget().helper, "hold", "korvanda.in"}),
+                      folder, {.in = to_helper[0], .out = from_helper[1]}),
+                to_helper[1]};
   close(to_helper[0]);
   close(from_helper[1]);
-  std::string said;
   // Only its line: under Wine, the processes Wine starts beside the helper
   // keep its output open.
-  if (pid > 0) {
-    ReadUntilClosed(from_helper[0], Clock::now() + Patience, said, true);
-  }
-  close(from_helper[0]);
-  if (said.rfind("held", 0) != 0) {
-    close(to_helper[1]);
-    if (pid > 0) WaitFor(pid, Clock::now() + Patience, "the holding helper");
-    return {};
-  }
-  return {pid, to_helper[1]};
+  std::string said;
+  ReadUntilClosed(from_helper[0], Clock::now() + Patience, said, true);
+  holder.held = said.rfind("held", 0) == 0;
+  return holder;
 }
 
 void Release(const Holder& holder) {
-  if (holder.pid > 0) {
-    close(holder.release);
-    WaitFor(holder.pid, Clock::now() + Patience, "the holding helper");
-  }
+  close(holder.release);
+  WaitFor(holder.pid, Clock::now() + Patience, "the holding helper");
 }
 
-std::vector<std::string> ProgramCommand(const Scenario& setup,
-                                        const fs::path& folder) {
+std::vector<std::string> ProgramCommand(const Scenario& setup) {
   if (setup.no_standard_output_handle) {
-    return Launched({CurrentTarget().no_stdout_helper, ProgramPath()});
+    return Launched({CurrentTarget().helper, "no-stdout", ProgramPath()});
   }
   const std::string program =
       setup.dynamically_linked ? KORVANDA_DYNAMIC_PROGRAM : ProgramPath();
-  if (setup.wrapper.empty()) {
-    return Launched({program});
-  }
+  if (setup.wrapper.empty()) return Launched({program});
   // A tracer runs the program itself; no launcher goes between them.
   std::vector<std::string> words = setup.wrapper;
-  for (std::string& word : words) {
-    if (const auto at = word.find("{folder}"); at != std::string::npos) {
-      word.replace(at, 8, folder.string());
-    }
-  }
   words.push_back(program);
   return words;
 }
@@ -324,51 +274,30 @@ struct Running {
   int wine_messages = -1;    // a file with no name, under Wine only
 };
 
-Running Start(const Scenario& setup, const fs::path& folder,
-              const std::vector<std::string>& command) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    HarnessFault("no pipe", errno);
-    return {};
-  }
+Running Start(const Scenario& setup, const fs::path& folder) {
+  int out[2];
+  if (!MakePipe(out)) return {};
   if (setup.standard_output_reader_gone ||
       !setup.standard_output_file.empty()) {
-    close(pipe_fds[0]);
-    pipe_fds[0] = -1;
+    close(out[0]);
+    out[0] = -1;
   }
   if (!setup.standard_output_file.empty()) {
-    close(pipe_fds[1]);
-    pipe_fds[1] = open((folder / setup.standard_output_file).c_str(),
-                       O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (pipe_fds[1] < 0) HarnessFault("cannot open standard output", errno);
+    close(out[1]);
+    out[1] = open((folder / setup.standard_output_file).c_str(),
+                  O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (out[1] < 0) HarnessFault("cannot open standard output", errno);
   }
   const int wine_messages = RunsWindowsProgram()
                                 ? open(folder.parent_path().c_str(),
                                        O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
                                 : -1;
-  // The child takes its limit from this process: lowered for the start,
-  // then put back.
-  rlimit before{};
-  const bool limited = setup.file_size_limit_bytes >= 0;
-  if (limited && getrlimit(RLIMIT_FSIZE, &before) != 0) {
-    HarnessFault("cannot read the file-size limit", errno);
-  }
-  if (limited) {
-    const rlimit lowered{static_cast<rlim_t>(setup.file_size_limit_bytes),
-                         before.rlim_max};
-    if (setrlimit(RLIMIT_FSIZE, &lowered) != 0) {
-      HarnessFault("cannot limit the file size", errno);
-    }
-  }
-  const pid_t pid = Spawn(command, folder,
-                          {.out = pipe_fds[1],
+  const pid_t pid = Spawn(ProgramCommand(setup), folder,
+                          {.out = out[1],
                            .err = wine_messages,
                            .closed = setup.closed_standard_descriptors});
-  if (limited && setrlimit(RLIMIT_FSIZE, &before) != 0) {
-    HarnessFault("cannot put the file-size limit back", errno);
-  }
-  close(pipe_fds[1]);
-  return {pid, pipe_fds[0], wine_messages};
+  close(out[1]);
+  return {pid, out[0], wine_messages};
 }
 
 // True when Wine lost its server as the program started, and said so: that
@@ -377,10 +306,8 @@ bool Finish(const Running& run, const Scenario& setup, Result& result) {
   const auto deadline = Clock::now() + Patience;
   if (run.standard_output >= 0) {
     ReadUntilClosed(run.standard_output, deadline, result.standard_output);
-    close(run.standard_output);
   }
-  const int wait_status =
-      run.pid > 0 ? WaitFor(run.pid, deadline, "the program") : -1;
+  const int wait_status = WaitFor(run.pid, deadline, "the program");
   result.exited = run.pid > 0 && WIFEXITED(wait_status);
   result.status = result.exited ? WEXITSTATUS(wait_status) : -1;
   result.signal =
@@ -405,11 +332,11 @@ bool Finish(const Running& run, const Scenario& setup, Result& result) {
 // Whether some process holds a lock on the file that a lock of `type`
 // would meet.
 bool Locked(const fs::path& file, short type) {
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
   struct flock lock = {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
-  bool held =
+  const bool held =
       fd >= 0 && fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
   if (fd >= 0) close(fd);
   return held;
@@ -419,35 +346,39 @@ bool Locked(const fs::path& file, short type) {
 // runs to its end; then the first is let go. True when Wine lost its
 // server in either.
 bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
-                           const std::vector<std::string>& command,
                            Result& result) {
-  const bool same_folder = setup.second_run == Scenario::SecondRun::SameFolder;
+  const bool same_folder = setup.folder == SecondRunSameFolder;
   const fs::path in = folder / "korvanda.in";
   const fs::path out = folder / "korvanda.out";
   // Kept open for writing, so the held run's reads wait for the input.
   const int feed = same_folder ? open(in.c_str(), O_RDWR | O_CLOEXEC) : -1;
   if (same_folder && feed < 0) HarnessFault("cannot open the FIFO", errno);
-  Running held = Start(setup, folder, command);
+  Running held = Start(setup, folder);
   // The Windows program's sharing is Wine's own, out of this process's
   // sight: its emptying the earlier answer has to do. That answer's mere
   // existence would not; a cold Wine can start the second run first.
-  WaitUntil(
-      [&] {
-        if (!same_folder) return Locked(in, F_WRLCK);
-        if (!RunsWindowsProgram()) return Locked(out, F_RDLCK);
-        std::error_code missing;
-        return fs::file_size(out, missing) == 0 && !missing;
-      },
-      "the held run to hold its files");
+  auto holds = [&] {
+    if (!same_folder) return Locked(in, F_WRLCK);
+    if (!RunsWindowsProgram()) return Locked(out, F_RDLCK);
+    std::error_code missing;
+    return fs::file_size(out, missing) == 0 && !missing;
+  };
+  for (const auto deadline = Clock::now() + Patience; !holds();) {
+    if (Clock::now() >= deadline) {
+      ADD_FAILURE() << "harness: the held run did not hold its files";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ScratchFolder other;
   if (!same_folder) {
-    WriteFile((other.Path() / "korvanda.in").string(), *setup.input);
+    WriteFile(other.Path() / "korvanda.in", *setup.input);
     fs::create_symlink(in, other.Path() / "korvanda.out");
   }
   // A second run that is not refused would wait on the held run's FIFO
   // for good: it is killed at the deadline, and the test fails.
-  Running second = Start(setup, same_folder ? folder : other.Path(), command);
-  const bool lost_server = Finish(second, setup, result);
+  const bool lost_server =
+      Finish(Start(setup, same_folder ? folder : other.Path()), setup, result);
   std::string answer;
   if (same_folder) {
     if (write(feed, setup.input->data(), setup.input->size()) !=
@@ -460,7 +391,6 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
     if (fd < 0 || !ReadUntilClosed(fd, Clock::now() + Patience, answer)) {
       ADD_FAILURE() << "the held run's answer did not come";
     }
-    if (fd >= 0) close(fd);
   }
   Result first;
   const bool lost_held_server = Finish(held, setup, first);
@@ -469,14 +399,77 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
   return lost_server || lost_held_server;
 }
 
-// A loop device over `image`, or empty where this machine has none to
-// give (no root, no loop driver).
-std::string AttachLoopDevice(const fs::path& image) {
-  std::string device;
-  if (Capture({"losetup", "--find", "--show", image.string()}, device) != 0) {
-    return "";
+// Makes korvanda.in and korvanda.out as the scenario says; false, with
+// why in `result.cannot`, where this machine cannot.
+bool MakeFiles(const Scenario& setup, const fs::path& scratch,
+               std::string& device, Result& result) {
+  const fs::path in = scratch / "run" / "korvanda.in";
+  const fs::path out = scratch / "run" / "korvanda.out";
+  const Scenario::Folder kind = setup.folder;
+  struct stat null_device = {};
+  switch (kind) {
+    case BothOneBlockDevice: {
+      std::string padded = setup.input.value_or("");
+      padded.resize(4096, ' ');
+      WriteFile(scratch / "device-image", padded);
+      // None where this machine has none to give (no root, no loop driver).
+      if (Capture({"losetup", "--find", "--show",
+                   (scratch / "device-image").string()},
+                  device) != 0) {
+        result.cannot = "needs a loop device (root and losetup)";
+        return false;
+      }
+      device = device.substr(0, device.find('\n'));
+      fs::create_symlink(device, in);
+      fs::create_symlink(device, out);
+      return true;
+    }
+    case NullAndAnotherNodeOfIt:
+      if (stat("/dev/null", &null_device) != 0 ||
+          mknod(out.c_str(), S_IFCHR | 0666, null_device.st_rdev) != 0) {
+        result.cannot = "needs to make a device node (root, and mknod allowed)";
+        return false;
+      }
+      fs::create_symlink("/dev/null", in);
+      return true;
+    case BothNullDevice:
+    case NullAndZeroDevice:
+      fs::create_symlink("/dev/null", in);
+      fs::create_symlink(kind == BothNullDevice ? "/dev/null" : "/dev/zero",
+                         out);
+      return true;
+    case NoInput:
+      break;
+    case InputFolder:
+      fs::create_directory(in);
+      break;
+    case InputFifo:
+    case InputFifoOutputLinkToIt:
+    case SecondRunSameFolder:
+      mkfifo(in.c_str(), 0600);
+      break;
+    default:
+      if (setup.input) WriteFile(in, *setup.input);
   }
-  return device.substr(0, device.find('\n'));
+  // Where korvanda.out leads, when not to a file of its own.
+  const std::map<Scenario::Folder, const char*> links = {
+      {OutputLinkToInput, "korvanda.in"},
+      {InputFifoOutputLinkToIt, "korvanda.in"},
+      {OutputNullDevice, "/dev/null"},
+      {OutputDanglingLink, "answer.txt"},
+      {OutputIntoMissingFolder, "missing/answer"}};
+  if (links.count(kind)) {
+    fs::create_symlink(links.at(kind), out);
+  } else if (kind == OutputFolder) {
+    fs::create_directory(out);
+  } else if (kind == SecondRunOutputLinkedToInput) {
+    mkfifo(out.c_str(), 0600);
+  } else if (kind == OutputHardLinkToInput) {
+    fs::create_hard_link(in, out);
+  } else if (setup.earlier_output) {
+    WriteFile(out, *setup.earlier_output);
+  }
+  return true;
 }
 
 // One run of the scenario in a folder of its own; false when Wine lost its
@@ -485,82 +478,26 @@ bool RunOnce(const Scenario& setup, Result& result) {
   result = Result{};
   ScratchFolder scratch;
   const fs::path folder = scratch.Path() / "run";
+  const fs::path in = folder / "korvanda.in";
+  const fs::path out = folder / "korvanda.out";
   fs::create_directory(folder);
-  fs::path in = folder / "korvanda.in";
-  fs::path out = folder / "korvanda.out";
-  using SecondRun = Scenario::SecondRun;
-  using Names = Scenario::Names;
   std::string device;
-  if (setup.names == Names::BothOneBlockDevice) {
-    const fs::path image = scratch.Path() / "device-image";
-    std::string padded = setup.input.value_or("");
-    padded.resize(4096, ' ');
-    WriteFile(image.string(), padded);
-    device = AttachLoopDevice(image);
-    if (device.empty()) {
-      result.cannot = "needs a loop device (root and losetup)";
-      return true;
-    }
-    fs::create_symlink(device, in);
-    fs::create_symlink(device, out);
-  } else if (setup.names == Names::BothNullDevice ||
-             setup.names == Names::InputNullOutputZeroDevice) {
-    fs::create_symlink("/dev/null", in);
-    fs::create_symlink(
-        setup.names == Names::BothNullDevice ? "/dev/null" : "/dev/zero", out);
-  } else if (setup.names == Names::InputNullOutputAnotherNodeOfIt) {
-    struct stat null_device = {};
-    if (stat("/dev/null", &null_device) != 0 ||
-        mknod(out.c_str(), S_IFCHR | 0666, null_device.st_rdev) != 0) {
-      result.cannot = "needs to make a device node (root, and mknod allowed)";
-      return true;
-    }
-    fs::create_symlink("/dev/null", in);
-  }
-  if (setup.input_is_folder) {
-    fs::create_directory(in);
-  } else if (setup.second_run == SecondRun::SameFolder ||
-             setup.input_through_fifo) {
-    mkfifo(in.c_str(), 0600);
-  } else if (setup.input && !fs::is_symlink(in)) {
-    WriteFile(in.string(), *setup.input);
-  }
-  if (setup.output_is_folder) {
-    fs::create_directory(out);
-  } else if (setup.second_run == SecondRun::OutputLinkedToInput) {
-    mkfifo(out.c_str(), 0600);
-  } else if (setup.names == Names::OutputSymbolicLinkToInput) {
-    fs::create_symlink("korvanda.in", out);
-  } else if (setup.names == Names::OutputHardLinkToInput) {
-    fs::create_hard_link(in, out);
-  } else if (setup.names == Names::OutputNullDevice) {
-    fs::create_symlink("/dev/null", out);
-  } else if (setup.names == Names::OutputDanglingLink) {
-    fs::create_symlink("answer.txt", out);
-  } else if (setup.names == Names::OutputLinkIntoAMissingFolder) {
-    fs::create_symlink("missing/answer", out);
-  } else if (setup.earlier_output && !fs::is_symlink(out)) {
-    WriteFile(out.string(), *setup.earlier_output);
-  }
-
-  pid_t writer = -1;
-  if (setup.input_through_fifo) {
-    writer = Spawn({"sh", "-c", "printf %s \"$1\" > korvanda.in", "sh",
-                    setup.input.value_or("")},
-                   folder, {});
-  }
-  Holder holder;
-  if (setup.input_held_unshared) {
-    holder = HoldInput(folder);
-  }
-  const std::vector<std::string> command = ProgramCommand(setup, folder);
-  bool lost_server = setup.input_held_unshared && holder.pid <= 0;
-  if (setup.second_run == SecondRun::None) {
-    lost_server |= Finish(Start(setup, folder, command), setup, result);
+  if (!MakeFiles(setup, scratch.Path(), device, result)) return true;
+  const Scenario::Folder kind = setup.folder;
+  const pid_t writer =
+      kind == InputFifo || kind == InputFifoOutputLinkToIt
+          ? Spawn({"sh", "-c", "printf %s \"$1\" > korvanda.in", "sh",
+                   setup.input.value_or("")},
+                  folder, {})
+          : -1;
+  const Holder holder = kind == InputHeld ? HoldInput(folder) : Holder{};
+  bool lost_server = kind == InputHeld && !holder.held;
+  if (kind == SecondRunSameFolder || kind == SecondRunOutputLinkedToInput) {
+    lost_server |= RunWhileAnotherIsHeld(setup, folder, result);
   } else {
-    lost_server |= RunWhileAnotherIsHeld(setup, folder, command, result);
+    lost_server |= Finish(Start(setup, folder), setup, result);
   }
-  Release(holder);
+  if (kind == InputHeld) Release(holder);
   if (writer > 0) {
     // A writer the program never let in waits for good.
     kill(writer, SIGKILL);
@@ -574,12 +511,12 @@ bool RunOnce(const Scenario& setup, Result& result) {
   result.link_target_after = ContentsOf(folder / "answer.txt");
   if (!device.empty()) {
     // What the device holds where the input was.
-    std::string after;
-    if (Capture({"losetup", "-d", device}, after) != 0) {
+    std::string said;
+    if (Capture({"losetup", "-d", device}, said) != 0) {
       ADD_FAILURE() << "harness: cannot let go of " << device;
     }
-    after = ReadFile((scratch.Path() / "device-image").string());
-    result.input_after = after.substr(0, setup.input.value_or("").size());
+    result.input_after = ReadFile((scratch.Path() / "device-image").string())
+                             .substr(0, setup.input.value_or("").size());
   } else if (!fs::is_symlink(in)) {
     result.input_after = ContentsOf(in);
   }
@@ -589,33 +526,22 @@ bool RunOnce(const Scenario& setup, Result& result) {
   return !lost_server;
 }
 
-// Scratch folders are named for the process that made them; one whose
-// process has ended was left by a test that was killed.
-constexpr const char* ScratchPrefix = "korvanda-e2e-";
-
-void SweepEndedRuns(const fs::path& root) {
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(root, ignored)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(ScratchPrefix, 0) != 0) continue;
-    const long pid = std::atol(name.c_str() + std::strlen(ScratchPrefix));
-    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-      fs::remove_all(entry.path(), ignored);
-    }
+// The fields of the table's row `name`: name, Linux, Windows, meaning.
+std::vector<std::string> StatusRow(const std::string& name) {
+  std::istringstream lines(ReadFile(KORVANDA_EXIT_STATUSES));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::vector<std::string> row(4);
+    for (std::string& field : row) std::getline(fields, field, '\t');
+    if (row[0] == name) return row;
   }
+  ADD_FAILURE() << "no exit status named " << name;
+  return {"", "-1", "-1", ""};
 }
 
 }  // namespace
 
-const std::string& ProgramPath() {
-  // Another build of the same program may stand in for the one the suite
-  // was built with.
-  static const std::string program =
-      CurrentTarget().wine_prefix.empty()
-          ? Env("KORVANDA_E2E_PROGRAM", CurrentTarget().program.c_str())
-          : CurrentTarget().program;
-  return program;
-}
+const std::string& ProgramPath() { return CurrentTarget().program; }
 
 const std::map<std::string, std::uint32_t>& StopPlaces() {
   static const std::map<std::string, std::uint32_t> places = [] {
@@ -623,15 +549,14 @@ const std::map<std::string, std::uint32_t>& StopPlaces() {
         fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
     std::istringstream lines(ReadFile(map.string()));
     std::map<std::string, std::uint32_t> read;
+    // Places only: a value of 8 hexadecimal digits, the source, the place.
+    unsigned value = 0;
+    char place[64];
     for (std::string line; std::getline(lines, line);) {
-      // Places only: a value of 8 hexadecimal digits first.
-      if (line.find_first_not_of("0123456789ABCDEF") != 8) continue;
-      std::istringstream fields(line);
-      std::string value, source, place;
-      std::getline(fields, value, '\t');
-      std::getline(fields, source, '\t');
-      std::getline(fields, place, '\t');
-      read[place] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
+      if (std::sscanf(line.c_str(), "%8X\t%*[^\t]\t%63[^\t]", &value, place) ==
+          2) {
+        read[place] = value;
+      }
     }
     return read;
   }();
@@ -651,22 +576,21 @@ void ExpectReport(const std::string& standard_output, int status,
   EXPECT_EQ(report.site, value->second) << "the stop is not at " << place;
 }
 
-namespace {
-
-// The fields of the table's row `name`: name, Linux, Windows, meaning.
-std::vector<std::string> StatusRow(const std::string& name) {
-  std::istringstream lines(ReadFile(KORVANDA_EXIT_STATUSES));
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line);
-    std::vector<std::string> row(4);
-    for (std::string& field : row) std::getline(fields, field, '\t');
-    if (row[0] == name) return row;
+void ExpectRun(const Result& r, int status, const char* place,
+               const std::optional<std::string>& out,
+               const std::optional<std::string>& input_after) {
+  EXPECT_TRUE(r.exited) << "signal " << r.signal;
+  EXPECT_EQ(r.status, status);
+  if (status == 0) {
+    EXPECT_EQ(r.standard_output, "");
+  } else if (place == nullptr) {
+    ADD_FAILURE() << "a stop names its place";
+  } else if (*place != '\0') {
+    ExpectReport(r.standard_output, status, place);
   }
-  ADD_FAILURE() << "no exit status named " << name;
-  return {"", "-1", "-1", ""};
+  EXPECT_EQ(r.output_after, out);
+  EXPECT_EQ(r.input_after, input_after);
 }
-
-}  // namespace
 
 int ExitStatus(const std::string& name) {
   return std::atoi(StatusRow(name)[RunsWindowsProgram() ? 2 : 1].c_str());
@@ -695,7 +619,7 @@ const char* WhyNotNative() {
   return nullptr;
 }
 
-bool RunsWindowsProgram() { return !CurrentTarget().wine_prefix.empty(); }
+bool RunsWindowsProgram() { return !CurrentTarget().helper.empty(); }
 
 int NewFilePermissions() {
   const mode_t mask = umask(0);
@@ -712,10 +636,11 @@ ScratchFolder::ScratchFolder() {
   const fs::path root = KORVANDA_SCRATCH;
   std::error_code failed;
   fs::create_directories(root, failed);
-  static const bool swept = (SweepEndedRuns(root), true);
-  (void)swept;
+  // Named for this process: a folder whose process has ended was left by
+  // a test that was killed, and the suite's last test sweeps it.
   std::string pattern =
-      (root / (ScratchPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
+      (root / ("korvanda-e2e-" + std::to_string(getpid()) + "-XXXXXX"))
+          .string();
   if (mkdtemp(pattern.data()) == nullptr) {
     HarnessFault("cannot make a folder in " + root.string(), errno);
     return;

@@ -18,29 +18,45 @@ struct Scenario {
   std::optional<std::string> input;
   // Contents of a "korvanda.out" left by an earlier run.
   std::optional<std::string> earlier_output;
-  bool input_is_folder = false;
-  bool output_is_folder = false;
-  // What the names lead to when not to files of their own.
-  enum class Names {
+  // The folder the run starts in, when korvanda.in and korvanda.out are
+  // not files of their own.
+  enum class Folder {
     Own,
-    OutputSymbolicLinkToInput,
+    NoInput,
+    InputFolder,
+    OutputFolder,
+    // Another process holds korvanda.in open without sharing it.
+    InputHeld,
+    OutputLinkToInput,
     OutputHardLinkToInput,
     OutputNullDevice,
     // korvanda.out a link to "answer.txt", which is not there yet.
     OutputDanglingLink,
     // korvanda.out a link to "missing/answer": no such folder.
-    OutputLinkIntoAMissingFolder,
+    OutputIntoMissingFolder,
     // korvanda.in the null device, korvanda.out the zero device.
-    InputNullOutputZeroDevice,
+    NullAndZeroDevice,
     // Both names links to the null device.
     BothNullDevice,
     // korvanda.in a link to the null device, korvanda.out a device node of
     // its own for the same device.
-    InputNullOutputAnotherNodeOfIt,
+    NullAndAnotherNodeOfIt,
     // Both names links to one loop device over a file holding the input.
     BothOneBlockDevice,
+    // korvanda.in a FIFO; a writer, waiting for the program to open it,
+    // puts the input in and closes it. And the same with korvanda.out a
+    // link to it.
+    InputFifo,
+    InputFifoOutputLinkToIt,
+    // A second run starts while this one is held waiting on a FIFO: in the
+    // same folder, this one waiting for its input; or in a folder of its
+    // own whose korvanda.out is a link to this one's input, this one
+    // waiting to open its output. The result is then the second run's;
+    // the held run's own is in held_status and held_answer.
+    SecondRunSameFolder,
+    SecondRunOutputLinkedToInput,
   };
-  Names names = Names::Own;
+  Folder folder = Folder::Own;
   // The hostile starting states a batch job can be given: the standard
   // descriptors it starts without (say {0}, or {0, 1, 2}), ...
   std::vector<int> closed_standard_descriptors;
@@ -49,26 +65,13 @@ struct Scenario {
   // writing, not emptied (as "1<>korvanda.in" opens it); what it holds
   // afterwards is the result's standard output.
   std::string standard_output_file;
-  long file_size_limit_bytes = -1;
-  // Another process holds "korvanda.in" open without sharing it.
-  bool input_held_unshared = false;
-  // "korvanda.in" is a FIFO; a writer, waiting for the program to open
-  // it, puts the input in and closes it.
-  bool input_through_fifo = false;
   // The Windows program starts with no standard output handle at all.
   bool no_standard_output_handle = false;
   // Runs the program under this command, e.g. strace with a fault; it
-  // starts in the scratch folder, and "{folder}" in a word stands for it.
+  // starts in the scratch folder.
   std::vector<std::string> wrapper;
   // Runs the dynamically linked build of the same program instead.
   bool dynamically_linked = false;
-  // A second run starts while this one is held waiting on a FIFO: in the
-  // same folder, this one waiting for its input; or in a folder of its own
-  // whose "korvanda.out" is a link to this one's input, this one waiting
-  // to open its output. The result is then the second run's; the held
-  // run's own is in held_status and held_answer.
-  enum class SecondRun { None, SameFolder, OutputLinkedToInput };
-  SecondRun second_run = SecondRun::None;
 };
 
 struct Result {
@@ -90,12 +93,11 @@ struct Result {
 // Starts the built program as a process of its own, in a new folder set up
 // as `setup` says, and collects what it left. (The body alone runs in the
 // test's own process over the in-memory platform:
-// harness::RunBodyInThisProcess.)
+// harness::RunBody.)
 Result RunBuiltProgram(const Scenario& setup);
 
 // A new folder under the build's scratch folder, removed with all it holds
-// when this goes; one that a killed test left is swept by the next test
-// and after the suite.
+// when this goes; one that a killed test left is swept after the suite.
 class ScratchFolder {
  public:
   ScratchFolder();
@@ -122,6 +124,13 @@ const std::map<std::string, std::uint32_t>& StopPlaces();
 // value the map gives `place`.
 void ExpectReport(const std::string& standard_output, int status,
                   const std::string& place);
+// The run ended, not by a signal, with `status`, and left korvanda.out and
+// korvanda.in so. Standard output holds nothing after a complete run, and
+// after a stop the report of `place`, which a stop must name: "" where no
+// report can be read.
+void ExpectRun(const Result& r, int status, const char* place,
+               const std::optional<std::string>& out,
+               const std::optional<std::string>& input_after);
 // The exit status the table of statuses gives `name` on the system the
 // program under test runs on, and what it means.
 int ExitStatus(const std::string& name);

@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <map>
@@ -32,21 +33,29 @@ constexpr platform::FileHandle FirstHandle = 100;
 constexpr std::uint32_t InvalidHandleCode = 6;
 constexpr std::uint32_t BusyCode = 16;
 
-std::map<std::string, FakeFile> files;
-std::vector<OpenFile> handles;
-std::vector<Failure> failures;
-std::vector<CallRecord> calls;
-std::string standard_output;
-std::uint32_t last_error = 0;
-std::uint32_t read_limit = 0;
-int misuses = 0;
+// Everything the fake holds, put back at once.
+struct State {
+  std::map<std::string, FakeFile> files;
+  std::vector<OpenFile> handles;
+  std::vector<Failure> failures;
+  std::vector<CallRecord> calls;
+  std::string standard_output;
+  std::uint32_t last_error = 0;
+  std::uint32_t read_limit = 0;
+  int misuses = 0;
+};
+State state;
+auto& files = state.files;
+auto& handles = state.handles;
+auto& calls = state.calls;
+std::uint32_t& last_error = state.last_error;
 std::jmp_buf* process_end = nullptr;
 std::int32_t end_status = 0;
 
 // Records the call and tells whether a planned failure hits it.
 bool Fails(Call call, const std::string& file) {
   bool failed = false;
-  for (Failure& f : failures) {
+  for (Failure& f : state.failures) {
     if (f.call == call && (f.file.empty() || f.file == file) &&
         ++f.seen == f.nth) {
       last_error = f.code;
@@ -61,7 +70,7 @@ OpenFile* Lookup(platform::FileHandle handle) {
   auto index = handle - FirstHandle;
   if (index < 0 || index >= static_cast<platform::FileHandle>(handles.size()) ||
       !handles[static_cast<std::size_t>(index)].open) {
-    ++misuses;
+    ++state.misuses;
     last_error = InvalidHandleCode;
     return nullptr;
   }
@@ -76,16 +85,7 @@ platform::FileHandle NewHandle(const std::string& name) {
 
 }  // namespace
 
-void Reset() {
-  files.clear();
-  handles.clear();
-  failures.clear();
-  calls.clear();
-  standard_output.clear();
-  last_error = 0;
-  read_limit = 0;
-  misuses = 0;
-}
+void Reset() { state = {}; }
 
 void PutFile(const std::string& name, const std::string& contents) {
   files[name].contents = contents;
@@ -94,26 +94,24 @@ void PutFile(const std::string& name, const std::string& contents) {
 bool FileExists(const std::string& name) { return files.count(name) != 0; }
 
 std::string FileContents(const std::string& name) {
-  auto it = files.find(name);
-  return it == files.end() ? std::string() : it->second.contents;
+  return FileExists(name) ? files[name].contents : "";
 }
 
 bool FileIsOpen(const std::string& name) {
-  auto it = files.find(name);
-  return it != files.end() && it->second.open_handles > 0;
+  return FileExists(name) && files[name].open_handles > 0;
 }
 
 void FailCall(Call call, std::uint32_t code, const std::string& file, int nth) {
-  failures.push_back({call, code, file, nth});
+  state.failures.push_back({call, code, file, nth});
 }
 
-void LimitReadsTo(std::uint32_t bytes) { read_limit = bytes; }
+void LimitReadsTo(std::uint32_t bytes) { state.read_limit = bytes; }
 
 const std::vector<CallRecord>& Calls() { return calls; }
 
-int Misuses() { return misuses; }
+int Misuses() { return state.misuses; }
 
-const std::string& StandardOutputBytes() { return standard_output; }
+const std::string& StandardOutputBytes() { return state.standard_output; }
 
 ProcessEnd RunProcess(void (*body)()) {
   std::jmp_buf here;
@@ -134,9 +132,7 @@ namespace platform {
 using namespace fake;
 
 FileHandle OpenExistingForReading(const char* name) {
-  if (Fails(Call::OpenRead, name)) {
-    return InvalidFileHandle;
-  }
+  if (Fails(Call::OpenRead, name)) return InvalidFileHandle;
   if (!FileExists(name)) {
     last_error = 2;
     return InvalidFileHandle;
@@ -146,9 +142,7 @@ FileHandle OpenExistingForReading(const char* name) {
 
 // A writer holds its file alone: one that is open already is refused.
 FileHandle CreateForWriting(const char* name) {
-  if (Fails(Call::CreateWrite, name)) {
-    return InvalidFileHandle;
-  }
+  if (Fails(Call::CreateWrite, name)) return InvalidFileHandle;
   if (FileIsOpen(name)) {
     last_error = BusyCode;
     return InvalidFileHandle;
@@ -164,11 +158,9 @@ bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
     return false;
   }
   const std::string& contents = files[open->name].contents;
-  std::size_t left = contents.size() - open->position;
-  std::size_t take = left < capacity ? left : capacity;
-  if (read_limit != 0 && take > read_limit) {
-    take = read_limit;
-  }
+  std::size_t take = std::min<std::size_t>(
+      contents.size() - open->position,
+      state.read_limit != 0 ? std::min(capacity, state.read_limit) : capacity);
   contents.copy(reinterpret_cast<char*>(into), take, open->position);
   open->position += take;
   got = static_cast<std::uint32_t>(take);
@@ -200,7 +192,7 @@ std::uint32_t LastError() { return last_error; }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   if (!Fails(Call::StandardOutput, "")) {
-    standard_output.append(reinterpret_cast<const char*>(from), count);
+    state.standard_output.append(reinterpret_cast<const char*>(from), count);
   }
 }
 
@@ -211,9 +203,7 @@ extern "C" const char __ehdr_start[];
 const void* ImageStart() { return __ehdr_start; }
 
 void ExitWith(std::uint8_t status) {
-  if (process_end == nullptr) {
-    std::abort();
-  }
+  if (process_end == nullptr) std::abort();
   end_status = status;
   std::longjmp(*process_end, 1);
 }

@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "failstop/fail_stop.h"
 #include "fake_platform.h"
 #include "report_line.h"
+#include "solver/solver.h"
 #include "textio/text_stream.h"
+#include "token_model.h"
 
 namespace harness {
 
@@ -35,13 +39,61 @@ struct Outcome {
   std::string out;
 };
 
-// The program's body, in this process over the in-memory platform, with a
-// "korvanda.in" holding `input`. (The built program runs as a process of
-// its own in tests/e2e: e2e::RunBuiltProgram.)
-Outcome RunBodyInThisProcess(const std::string& input);
+// The program's body, in this process over the in-memory platform, with
+// whatever the test set up beforehand (files, planned failures). (The
+// built program runs as a process of its own in tests/e2e:
+// e2e::RunBuiltProgram.)
+inline Outcome RunBody() {
+  fake::ProcessEnd end = fake::RunProcess(solver::RunSolver);
+  return {end.ended, end.status, fake::StandardOutputBytes(),
+          fake::FileExists("korvanda.out"), fake::FileContents("korvanda.out")};
+}
 
-// Whatever the test set up beforehand (files, planned failures) stays.
-Outcome RunBodyInThisProcessAsSetUp();
+// One read of an integer token: its value, or a refusal (106, the value
+// then unspecified and taken as 0).
+struct Token {
+  Token(std::int32_t v, std::uint32_t s = 0)
+      : value(s == 0 ? v : 0), status(s) {}
+  std::int32_t value;
+  std::uint32_t status;
+  bool operator==(const Token&) const = default;
+};
+inline void PrintTo(const Token& t, std::ostream* os) {
+  *os << t.value << (t.status != 0 ? " refused" : "");
+}
+
+// What the real reader makes of a file holding `data`, handed over at most
+// `limit` bytes a read (0: whole blocks): `count` reads and one more, and
+// whether the data had ended by then.
+inline std::vector<Token> ReadTokens(const std::string& data, std::size_t count,
+                                     std::uint32_t limit, bool& ended) {
+  ResetProcess();
+  fake::PutFile("in", data);
+  fake::LimitReadsTo(limit);
+  textio::BindStream(textio::InputFile, "in");
+  textio::OpenForReading(textio::InputFile);
+  std::vector<Token> read;
+  for (std::size_t i = 0; i <= count; ++i) {
+    textio::PendingIoStatus = 0;
+    const std::int32_t value = textio::ReadInteger(textio::InputFile);
+    read.emplace_back(value, textio::PendingIoStatus);
+  }
+  ended = textio::InputFile.AtEnd;
+  return read;
+}
+
+// What the plain model says those reads give: each token's value or its
+// refusal; past the last token, 0.
+inline std::vector<Token> ModelTokens(const std::string& data) {
+  std::vector<Token> tokens;
+  for (const std::string& token : model::Tokens(
+           reinterpret_cast<const std::uint8_t*>(data.data()), data.size())) {
+    const std::optional<std::int32_t> value = model::Value(token);
+    tokens.emplace_back(value.value_or(0),
+                        value ? 0 : textio::InvalidNumberStatus);
+  }
+  return tokens;
+}
 
 using testutil::ParseReport;
 using testutil::Report;

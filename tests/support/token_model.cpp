@@ -1,5 +1,7 @@
 #include "token_model.h"
 
+#include <algorithm>
+
 namespace model {
 
 std::vector<std::string> Tokens(const std::uint8_t* data, std::size_t size) {
@@ -30,39 +32,26 @@ bool AllOf(const std::string& s, const std::string& alphabet) {
 }  // namespace
 
 std::optional<std::int32_t> Value(const std::string& token) {
-  const std::string digits = "0123456789";
-  const std::string hex = "0123456789abcdefABCDEF";
-  std::string body;
-  bool is_hex = false;
-  for (const char* prefix : {"0x", "0X", "$", "x", "X"}) {
-    std::string p = prefix;
-    if (token.rfind(p, 0) == 0 && AllOf(token.substr(p.size()), hex)) {
-      body = token.substr(p.size());
-      is_hex = true;
-      break;
+  for (const std::string prefix : {"0x", "0X", "$", "x", "X"}) {
+    const std::string digits =
+        token.substr(std::min(prefix.size(), token.size()));
+    if (token.rfind(prefix, 0) == 0 &&
+        AllOf(digits, "0123456789abcdefABCDEF")) {
+      // At most 8 significant digits: a 32-bit two's-complement pattern.
+      const std::size_t first = digits.find_first_not_of('0');
+      if (first != std::string::npos && digits.size() - first > 8)
+        return std::nullopt;
+      return static_cast<std::int32_t>(std::stoul(
+          "0" + digits.substr(std::min(first, digits.size())), nullptr, 16));
     }
   }
-  if (is_hex) {
-    std::size_t first = body.find_first_not_of('0');
-    std::string significant =
-        first == std::string::npos ? "" : body.substr(first);
-    if (significant.size() > 8) return std::nullopt;
-    std::uint32_t bits =
-        significant.empty()
-            ? 0
-            : static_cast<std::uint32_t>(std::stoul(significant, nullptr, 16));
-    return static_cast<std::int32_t>(bits);
-  }
-  bool negative = !token.empty() && token[0] == '-';
-  std::string number = !token.empty() && (token[0] == '-' || token[0] == '+')
-                           ? token.substr(1)
-                           : token;
-  if (!AllOf(number, digits)) return std::nullopt;
-  std::size_t first = number.find_first_not_of('0');
-  std::string significant =
-      first == std::string::npos ? "0" : number.substr(first);
-  if (significant.size() > 10) return std::nullopt;
-  long long v = std::stoll(significant) * (negative ? -1 : 1);
+  const bool signed_ = !token.empty() && (token[0] == '-' || token[0] == '+');
+  const std::string number = token.substr(signed_ ? 1 : 0);
+  if (!AllOf(number, "0123456789")) return std::nullopt;
+  const std::size_t first = number.find_first_not_of('0');
+  if (first != std::string::npos && number.size() - first > 10)
+    return std::nullopt;
+  const long long v = std::stoll("0" + number) * (token[0] == '-' ? -1 : 1);
   if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
   return static_cast<std::int32_t>(v);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "harness.h"
+#include "rows.h"
 
 namespace {
 
@@ -49,31 +50,14 @@ TEST_P(EndProgram, PendingAnswerThenReport) {
   EXPECT_LT(first(Call::Write), first(Call::StandardOutput));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stop, EndProgram,
-    testing::Values(
-        StopCase{.name = "NothingFails",
-                 .plan = [] {},
-                 .file_after = "11\r\n",
-                 .report_written = true},
-        StopCase{.name = "WriteOfTheAnswerFails",
-                 .plan = [] { fake::FailCall(Call::Write, 28, "out"); },
-                 .file_after = "",
-                 .report_written = true},
-        StopCase{.name = "CloseOfTheOutputFails",
-                 .plan = [] { fake::FailCall(Call::Close, 5, "out"); },
-                 .file_after = "11\r\n",
-                 .report_written = true},
-        StopCase{.name = "StandardOutputRefusesTheReport",
-                 .plan =
-                     [] {
-                       fake::FailCall(Call::StandardOutput, 9, "", 1);
-                       fake::FailCall(Call::StandardOutput, 9, "", 2);
-                     },
-                 .file_after = "11\r\n",
-                 .report_written = false}),
-    [](const testing::TestParamInfo<StopCase>& info) {
-      return info.param.name;
-    });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Stop, EndProgram, testing::Values(
+  StopCase{"NothingFails",                   [] {},                                          "11\r\n", true},
+  StopCase{"WriteOfTheAnswerFails",          [] { fake::FailCall(Call::Write, 28, "out"); }, "",       true},
+  StopCase{"CloseOfTheOutputFails",          [] { fake::FailCall(Call::Close, 5, "out"); },  "11\r\n", true},
+  StopCase{"StandardOutputRefusesTheReport", [] { fake::FailCall(Call::StandardOutput, 9, "", 1);
+                                                  fake::FailCall(Call::StandardOutput, 9, "", 2); }, "11\r\n", false}),
+  rows::ByName());
+// clang-format on
 
 }  // namespace

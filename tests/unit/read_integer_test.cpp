@@ -4,44 +4,18 @@
 // of the file, across a block's end at every cut, and in short reads.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "harness.h"
-#include "token_model.h"
+#include "rows.h"
 
 namespace {
 
-constexpr std::uint32_t Invalid = textio::InvalidNumberStatus;
+using harness::Token;
 constexpr int Block = textio::StreamBufferSize;
-
-// What each token must read as: its value, or refused.
-struct Expected {
-  std::int32_t value;
-  std::uint32_t status;
-};
-
-std::vector<Expected> ModelOf(const std::string& data) {
-  std::vector<Expected> tokens;
-  for (const std::string& token : model::Tokens(
-           reinterpret_cast<const std::uint8_t*>(data.data()), data.size())) {
-    const std::optional<std::int32_t> value = model::Value(token);
-    tokens.push_back(value ? Expected{*value, 0} : Expected{0, Invalid});
-  }
-  return tokens;
-}
-
-std::string Shown(const std::string& data) {
-  std::string shown;
-  for (unsigned char c : data) {
-    char byte[8];
-    std::snprintf(byte, sizeof byte, c > 32 && c < 127 ? "%c" : "\\x%02X", c);
-    shown += byte;
-  }
-  return shown;
-}
+const Token Bad(0, textio::InvalidNumberStatus);
 
 // Where the data stands in the file and how the platform hands it over:
 // `blanks` spaces before it, reads of at most `limit` bytes (0: whole
@@ -66,33 +40,21 @@ std::vector<Placement> PlacementsFor(int length) {
 // Reads `data` placed so with the real reader: each token as expected, then
 // 0 with nothing recorded, at the end of the data. False, with a failure
 // said, when the reader differs.
-bool ReadsAsExpected(const std::string& data,
-                     const std::vector<Expected>& tokens, Placement at) {
-  harness::ResetProcess();
-  fake::PutFile("in",
-                std::string(static_cast<std::size_t>(at.blanks), ' ') + data);
-  fake::LimitReadsTo(at.limit);
-  textio::BindStream(textio::InputFile, "in");
-  textio::OpenForReading(textio::InputFile);
-  for (std::size_t i = 0; i <= tokens.size(); ++i) {
-    textio::PendingIoStatus = 0;
-    const std::int32_t value = textio::ReadInteger(textio::InputFile);
-    const Expected expected = i < tokens.size() ? tokens[i] : Expected{0, 0};
-    if (textio::PendingIoStatus != expected.status ||
-        (expected.status == 0 && value != expected.value)) {
-      ADD_FAILURE() << "'" << Shown(data) << "' after " << at.blanks
-                    << " blanks, reads of " << at.limit << ": token " << i
-                    << " read " << value << " with status "
-                    << textio::PendingIoStatus << ", not " << expected.value
-                    << " with status " << expected.status;
-      return false;
-    }
+bool ReadsAsExpected(const std::string& data, std::vector<Token> tokens,
+                     Placement at) {
+  bool ended = false;
+  const std::vector<Token> read = harness::ReadTokens(
+      std::string(static_cast<std::size_t>(at.blanks), ' ') + data,
+      tokens.size(), at.limit, ended);
+  tokens.emplace_back(0);
+  if (read != tokens || !ended) {
+    ADD_FAILURE() << testing::PrintToString(data) << " after " << at.blanks
+                  << " blanks, reads of " << at.limit << ": read "
+                  << testing::PrintToString(read) << ", not "
+                  << testing::PrintToString(tokens)
+                  << (ended ? "" : ", and the data had not ended");
   }
-  if (!textio::InputFile.AtEnd) {
-    ADD_FAILURE() << "'" << Shown(data) << "': the end of the data not met";
-    return false;
-  }
-  return true;
+  return read == tokens && ended;
 }
 
 // One byte of each class the reader tells apart: digits at both ends of
@@ -108,28 +70,21 @@ const std::string Alphabet = std::string("09+-$xXafAFgG@`:/!~") +
 // placement: a faulty reader is caught on the first sequence it misreads.
 // Tokens longer than 4 bytes are the next test's.
 TEST(GeneratedTokens, EverySequenceOfUpToFourBytesReadsAsTheModelSays) {
-  constexpr int MaxLength = 4;
-  const int symbols = static_cast<int>(Alphabet.size());
+  const std::size_t symbols = Alphabet.size();
   int failures = 0;
-  for (int length = 1; length <= MaxLength; ++length) {
-    const std::vector<Placement> placements = PlacementsFor(length);
-    std::vector<int> digit(static_cast<std::size_t>(length), 0);
-    std::string data(static_cast<std::size_t>(length), '\0');
-    for (bool more = true; more && failures < 10;) {
-      for (int i = 0; i < length; ++i) {
-        data[static_cast<std::size_t>(i)] = Alphabet[static_cast<std::size_t>(
-            digit[static_cast<std::size_t>(i)])];
+  for (std::size_t length = 1, count = symbols; length <= 4;
+       ++length, count *= symbols) {
+    const std::vector<Placement> placements =
+        PlacementsFor(static_cast<int>(length));
+    // The n-th sequence: n's digits in base `symbols`.
+    for (std::size_t n = 0; n < count && failures < 10; ++n) {
+      std::string data;
+      for (std::size_t rest = n; data.size() < length; rest /= symbols) {
+        data += Alphabet[rest % symbols];
       }
-      const std::vector<Expected> tokens = ModelOf(data);
+      const std::vector<Token> tokens = harness::ModelTokens(data);
       for (const Placement& at : placements) {
         failures += ReadsAsExpected(data, tokens, at) ? 0 : 1;
-      }
-      // The next sequence, as an odometer counts.
-      more = false;
-      for (int i = length - 1; i >= 0 && !more; --i) {
-        auto& d = digit[static_cast<std::size_t>(i)];
-        d = d + 1 == symbols ? 0 : d + 1;
-        more = d != 0;
       }
     }
   }
@@ -145,7 +100,7 @@ TEST(GeneratedTokens, EverySequenceOfUpToFourBytesReadsAsTheModelSays) {
 struct TokenCase {
   const char* name;
   std::string data;
-  std::vector<Expected> tokens;
+  std::vector<Token> tokens;
 };
 
 void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
@@ -154,12 +109,7 @@ class Tokens : public testing::TestWithParam<TokenCase> {};
 
 TEST_P(Tokens, ReadAsWrittenAndAsTheModelSays) {
   const TokenCase& c = GetParam();
-  const std::vector<Expected> model = ModelOf(c.data);
-  ASSERT_EQ(model.size(), c.tokens.size()) << "the model";
-  for (std::size_t i = 0; i < c.tokens.size(); ++i) {
-    EXPECT_EQ(model[i].status, c.tokens[i].status) << "the model, token " << i;
-    EXPECT_EQ(model[i].value, c.tokens[i].value) << "the model, token " << i;
-  }
+  EXPECT_EQ(harness::ModelTokens(c.data), c.tokens) << "the model";
   for (const Placement& at : PlacementsFor(static_cast<int>(c.data.size()))) {
     ReadsAsExpected(c.data, c.tokens, at);
   }
@@ -169,8 +119,8 @@ std::string Zeros(int n) {
   return std::string(static_cast<std::size_t>(n), '0');
 }
 
-std::vector<Expected> Refused(int count) {
-  return std::vector<Expected>(static_cast<std::size_t>(count), {0, Invalid});
+std::vector<Token> Refused(int count) {
+  return std::vector<Token>(static_cast<std::size_t>(count), Bad);
 }
 
 // Every blank, 0 to 32 but the end byte 26, between two tokens.
@@ -184,77 +134,43 @@ std::string EveryBlankBetween(const std::string& a, const std::string& b) {
 
 constexpr std::int32_t Min = -2147483647 - 1;
 
-INSTANTIATE_TEST_SUITE_P(
-    Readme, Tokens,
-    testing::Values(
-        TokenCase{"Decimal", "17 +17 0017", {{17, 0}, {17, 0}, {17, 0}}},
-        TokenCase{"Zero", "-0 +0 0 000", {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
-        TokenCase{
-            "TheLimits", "2147483647 -2147483648", {{2147483647, 0}, {Min, 0}}},
-        TokenCase{"BeyondTheLimits", "2147483648 -2147483649 99999999999",
-                  Refused(3)},
-        TokenCase{"Hexadecimal",
-                  "0x1F 0X1f $1f x1F X1f",
-                  {{31, 0}, {31, 0}, {31, 0}, {31, 0}, {31, 0}}},
-        TokenCase{"AllBitsSet", "$FFFFFFFF", {{-1, 0}}},
-        TokenCase{"TheTopBitAlone", "$80000000", {{Min, 0}}},
-        TokenCase{"LeadingZerosAreFree", "$000000001", {{1, 0}}},
-        TokenCase{"NineSignificantDigits", "$100000000", Refused(1)},
-        TokenCase{"NotIntegers",
-                  "12a 1.5 1e3 1,000 + - $ x 0x -$5 +0x1 --1 0$1", Refused(13)},
-        TokenCase{
-            "AnyBlankSeparates", EveryBlankBetween("5", "7"), {{5, 0}, {7, 0}}},
-        TokenCase{"TheEndByteEndsTheData",
-                  "5\x1A"
-                  "7 9",
-                  {{5, 0}}},
-        TokenCase{"AByteOrderMark",
-                  "\xEF\xBB\xBF"
-                  "4 5",
-                  {{0, Invalid}, {5, 0}}},
-        TokenCase{"BytesAbove126",
-                  "1\x7F 2\x80 \xFF"
-                  "3",
-                  Refused(3)},
-        TokenCase{"ARunOf40IsTwoTokens", Zeros(39) + "1", {{0, 0}, {1, 0}}},
-        TokenCase{"ExactlyThirtyTwo", Zeros(31) + "4 5", {{4, 0}, {5, 0}}},
-        TokenCase{"TheExampleInput",
-                  "5 2 5 6 10",
-                  {{5, 0}, {2, 0}, {5, 0}, {6, 0}, {10, 0}}}),
-    [](const testing::TestParamInfo<TokenCase>& info) {
-      return info.param.name;
-    });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Readme, Tokens, testing::Values(
+  TokenCase{"Decimal",               "17 +17 0017",                                    {17, 17, 17}},
+  TokenCase{"Zero",                  "-0 +0 0 000",                                    {0, 0, 0, 0}},
+  TokenCase{"TheLimits",             "2147483647 -2147483648",                         {2147483647, Min}},
+  TokenCase{"BeyondTheLimits",       "2147483648 -2147483649 99999999999",             Refused(3)},
+  TokenCase{"Hexadecimal",           "0x1F 0X1f $1f x1F X1f",                          {31, 31, 31, 31, 31}},
+  TokenCase{"AllBitsSet",            "$FFFFFFFF",                                      {-1}},
+  TokenCase{"TheTopBitAlone",        "$80000000",                                      {Min}},
+  TokenCase{"LeadingZerosAreFree",   "$000000001",                                     {1}},
+  TokenCase{"NineSignificantDigits", "$100000000",                                     Refused(1)},
+  TokenCase{"NotIntegers",           "12a 1.5 1e3 1,000 + - $ x 0x -$5 +0x1 --1 0$1", Refused(13)},
+  TokenCase{"AnyBlankSeparates",     EveryBlankBetween("5", "7"),                      {5, 7}},
+  TokenCase{"TheEndByteEndsTheData", "5\x1A" "7 9",                                   {5}},
+  TokenCase{"AByteOrderMark",        "\xEF\xBB\xBF" "4 5",                             {Bad, 5}},
+  TokenCase{"BytesAbove126",         "1\x7F 2\x80 \xFF" "3",                           Refused(3)},
+  TokenCase{"ARunOf40IsTwoTokens",   Zeros(39) + "1",                                  {0, 1}},
+  TokenCase{"ExactlyThirtyTwo",      Zeros(31) + "4 5",                                {4, 5}},
+  TokenCase{"TheExampleInput",       "5 2 5 6 10",                                     {5, 2, 5, 6, 10}}),
+  rows::ByName());
 
-INSTANTIATE_TEST_SUITE_P(
-    Long, Tokens,
-    testing::Values(
-        TokenCase{"BeyondTheRangeByMore", "4294967296 21474836470", Refused(2)},
-        TokenCase{"NineAndTenDigits",
-                  "123456789 1234567890 -999999999",
-                  {{123456789, 0}, {1234567890, 0}, {-999999999, 0}}},
-        TokenCase{"EightHexadecimalDigits",
-                  "0x7FFFFFFF X0abcdef0",
-                  {{2147483647, 0}, {0xabcdef0, 0}}},
-        TokenCase{"NineHexadecimalDigits", "0x123456789", Refused(1)},
-        TokenCase{"SignsAndZeros",
-                  "12345678a +1234567 -00000012",
-                  {{0, Invalid}, {1234567, 0}, {-12, 0}}},
-        // 32 bytes are one token; a 33rd starts the next.
-        TokenCase{
-            "ThirtyTwoBytes", Zeros(22) + "2147483647", {{2147483647, 0}}},
-        TokenCase{"ThirtyTwoHexadecimal", "$" + Zeros(31), {{0, 0}}},
-        // Cut by a block's end after 17 bytes or more, a token's sign and
-        // prefix are carried to the next block with the rest.
-        TokenCase{"LongSignedAndPrefixed",
-                  "-" + Zeros(21) + "2147483647 x" + Zeros(23) + "1F",
-                  {{-2147483647, 0}, {31, 0}}},
-        TokenCase{"ThirtyThreeBytes", Zeros(32) + "5", {{0, 0}, {5, 0}}},
-        TokenCase{"TwoHundredBytes",
-                  Zeros(199) + "7",
-                  {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {7, 0}}}),
-    [](const testing::TestParamInfo<TokenCase>& info) {
-      return info.param.name;
-    });
+INSTANTIATE_TEST_SUITE_P(Long, Tokens, testing::Values(
+  TokenCase{"BeyondTheRangeByMore",   "4294967296 21474836470",                        Refused(2)},
+  TokenCase{"NineAndTenDigits",       "123456789 1234567890 -999999999",     {123456789, 1234567890, -999999999}},
+  TokenCase{"EightHexadecimalDigits", "0x7FFFFFFF X0abcdef0",                          {2147483647, 0xabcdef0}},
+  TokenCase{"NineHexadecimalDigits",  "0x123456789",                                   Refused(1)},
+  TokenCase{"SignsAndZeros",          "12345678a +1234567 -00000012",                  {Bad, 1234567, -12}},
+  // 32 bytes are one token; a 33rd starts the next.
+  TokenCase{"ThirtyTwoBytes",         Zeros(22) + "2147483647",                        {2147483647}},
+  TokenCase{"ThirtyTwoHexadecimal",   "$" + Zeros(31),                                 {0}},
+  // Cut by a block's end after 17 bytes or more, a token's sign and prefix
+  // are carried to the next block with the rest.
+  TokenCase{"LongSignedAndPrefixed",  "-" + Zeros(21) + "2147483647 x" + Zeros(23) + "1F", {-2147483647, 31}},
+  TokenCase{"ThirtyThreeBytes",       Zeros(32) + "5",                                 {0, 5}},
+  TokenCase{"TwoHundredBytes",        Zeros(199) + "7",                                {0, 0, 0, 0, 0, 0, 7}}),
+  rows::ByName());
+// clang-format on
 
 // Once the data has ended, nothing more is asked of the file: what it
 // holds by then is never read.

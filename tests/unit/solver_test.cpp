@@ -4,15 +4,17 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "harness.h"
+#include "rows.h"
 
 namespace {
 
 using fake::Call;
 
-const std::string Earlier = "an answer left by an earlier run\r\n";
+using rows::Earlier;
 
 // Long enough that reading it takes several blocks.
 std::string ManyPoints() {
@@ -35,11 +37,10 @@ void Prepare(const Setting& setting) {
   if (setting.input) fake::PutFile("korvanda.in", *setting.input);
 }
 
-// The code a failed call stops the run with: its low 8 bits, and 255 where
-// those are all zero, which would pass for success.
-int StopCode(std::uint32_t code) {
-  return (code & 255) != 0 ? static_cast<int>(code & 255) : 255;
-}
+// A failed call's code and the status the run stops with: its low 8 bits,
+// and 255 where those are all zero, which would pass for success.
+constexpr std::pair<std::uint32_t, int> Codes[] = {
+    {5, 5}, {28, 28}, {300, 44}, {512, 255}};
 
 // Before its end path, a run stops with the failing call's code; on that
 // path (the report, the closes of a stop) nothing changes its status.
@@ -50,9 +51,8 @@ class EveryCallFailing : public testing::TestWithParam<Setting> {};
 
 TEST_P(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
   const Setting& setting = GetParam();
-  const std::uint32_t codes[] = {5, 28, 300, 512};
   Prepare(setting);
-  const harness::Outcome clean = harness::RunBodyInThisProcessAsSetUp();
+  const harness::Outcome clean = harness::RunBody();
   const std::vector<fake::CallRecord> calls = fake::Calls();
   // The end path of a stopping run begins with its report.
   std::size_t end_path = 0;
@@ -65,14 +65,14 @@ TEST_P(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
     for (std::size_t i = 0; i <= j; ++i) {
       nth += calls[i].call == calls[j].call && calls[i].file == calls[j].file;
     }
-    for (std::uint32_t code : codes) {
+    for (const auto& [code, stop_status] : Codes) {
       Prepare(setting);
       fake::FailCall(calls[j].call, code, calls[j].file, nth);
-      const harness::Outcome o = harness::RunBodyInThisProcessAsSetUp();
+      const harness::Outcome o = harness::RunBody();
       const std::string at =
           "call " + std::to_string(j) + " failing with " + std::to_string(code);
       ASSERT_TRUE(o.ended) << at;
-      const int status = j < end_path ? StopCode(code) : clean.status;
+      const int status = j < end_path ? stop_status : clean.status;
       EXPECT_EQ(o.status, status) << at;
       if (calls[j].call != Call::StandardOutput) {
         const harness::Report report = harness::ParseReport(o.standard_output);
@@ -93,13 +93,11 @@ TEST_P(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, EveryCallFailing,
-                         testing::Values(Setting{"AnAnswer", "4 1 3 4"},
+                         testing::Values(Setting{"AnAnswer", rows::Input},
                                          Setting{"TheAnswer0", "1"},
                                          Setting{"InvalidInput", "3 1 1"},
                                          Setting{"ManyBlocks", ManyPoints()},
                                          Setting{"NoInput", std::nullopt}),
-                         [](const testing::TestParamInfo<Setting>& info) {
-                           return info.param.name;
-                         });
+                         rows::ByName());
 
 }  // namespace

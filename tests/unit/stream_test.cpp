@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
+#include <utility>
 
 #include "harness.h"
 
@@ -22,51 +22,34 @@ TextStream& OpenOutput() {
 
 // README's examples of what is written, byte for byte; a short text waits
 // in the buffer until the close.
-struct WriteCase {
-  const char* name;
-  void (*write)(TextStream&);
-  std::string bytes;
-};
-
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
-
-class Written : public testing::TestWithParam<WriteCase> {};
-
-TEST_P(Written, AsTheseBytesAtTheClose) {
-  const WriteCase& c = GetParam();
-  TextStream& s = OpenOutput();
-  c.write(s);
+void ExpectAtTheClose(TextStream& s, const std::string& bytes) {
   EXPECT_EQ(fake::FileContents("out"), "") << "a short text waits";
   textio::CloseStream(s);
-  EXPECT_EQ(fake::FileContents("out"), c.bytes);
+  EXPECT_EQ(fake::FileContents("out"), bytes);
   EXPECT_EQ(PendingIoStatus, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Readme, Written,
-    testing::Values(
-        WriteCase{"Zero", [](TextStream& s) { textio::WriteInteger(s, 0); },
-                  "0"},
-        WriteCase{"TheLargest",
-                  [](TextStream& s) { textio::WriteInteger(s, 2147483647); },
-                  "2147483647"},
-        WriteCase{
-            "TheSmallest",
-            [](TextStream& s) { textio::WriteInteger(s, -2147483647 - 1); },
-            "-2147483648"},
-        WriteCase{"ANegative",
-                  [](TextStream& s) { textio::WriteInteger(s, -7); }, "-7"},
-        WriteCase{"ALineOfTwoNumbers",
-                  [](TextStream& s) {
-                    textio::WriteInteger(s, 5);
-                    textio::WriteChar(s, ' ');
-                    textio::WriteInteger(s, 3);
-                    textio::WriteLineEnd(s);
-                  },
-                  std::string{53, 32, 51, 13, 10}}),
-    [](const testing::TestParamInfo<WriteCase>& info) {
-      return info.param.name;
-    });
+TEST(Written, IntegersAsDecimalText) {
+  const std::pair<std::int32_t, std::string> integers[] = {
+      {0, "0"},
+      {2147483647, "2147483647"},
+      {-2147483647 - 1, "-2147483648"},
+      {-7, "-7"}};
+  for (const auto& [value, text] : integers) {
+    TextStream& s = OpenOutput();
+    textio::WriteInteger(s, value);
+    ExpectAtTheClose(s, text);
+  }
+}
+
+TEST(Written, ALineOfTwoNumbers) {
+  TextStream& s = OpenOutput();
+  textio::WriteInteger(s, 5);
+  textio::WriteChar(s, ' ');
+  textio::WriteInteger(s, 3);
+  textio::WriteLineEnd(s);
+  ExpectAtTheClose(s, std::string{53, 32, 51, 13, 10});
+}
 
 TEST(Writing, FullBufferGoesOutInBlocksOf128) {
   TextStream& s = OpenOutput();

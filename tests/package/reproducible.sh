@@ -53,7 +53,7 @@ again() {
     HOME=$second TMPDIR=$elsewhere/tmp DEB_BUILD_OPTIONS=nocheck \
     "${as_other[@]}" \
     faketime -f +400d bash -c "set -e; tests/package/build-debs.sh
-      cmake -S . -B windows --preset windows -DKORVANDA_TESTS=OFF
+      cmake -S . -B windows --preset windows -DBUILD_TESTING=OFF
       cmake --build windows --target zip" >"$elsewhere/second.log" 2>&1); then
     tail -n 60 "$elsewhere/second.log"
     fail "the second build failed"

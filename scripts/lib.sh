@@ -30,6 +30,22 @@ need_packages() {
   rm -f "$log"
 }
 
+# Lets the package manager install packages of the processors named (as
+# root; otherwise prints the commands that would, and stops).
+need_architectures() {
+  local missing=() a
+  for a in "$@"; do
+    dpkg --print-foreign-architectures | grep -qx "$a" || missing+=("$a")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "This needs packages of other processors. Run:"
+    printf '  sudo dpkg --add-architecture %s\n' "${missing[@]}"
+    exit 1
+  fi
+  for a in "${missing[@]}"; do dpkg --add-architecture "$a"; done
+}
+
 # Runs a command with its output in a log; prints the log only if it
 # fails. Returns the command's status.
 quietly() {

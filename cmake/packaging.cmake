@@ -1,7 +1,7 @@
 # What `cmake --install` puts in place: the program and the map of its stop
 # places; on Linux also korvanda-explain, which reads a report line against
 # that map, and the manual pages. debian/ builds the Debian package from
-# exactly this; on Windows the target `zip` packs it.
+# exactly this; on Windows the target `zip` packs it with NEWS.
 include(GNUInstallDirs)
 if(WIN32)
   install(TARGETS korvanda RUNTIME DESTINATION .)
@@ -15,6 +15,7 @@ if(WIN32)
   add_custom_target(zip
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:korvanda>
       -DMAP=$<TARGET_FILE_DIR:korvanda>/korvanda.stops.txt
+      -DNEWS=${PROJECT_SOURCE_DIR}/NEWS
       "-DDATE=${changelog_date}"
       -DOUTPUT=${CMAKE_BINARY_DIR}/korvanda-${PROJECT_VERSION}-windows-x86_64.zip
       -P ${PROJECT_SOURCE_DIR}/cmake/windows_zip.cmake

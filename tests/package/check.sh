@@ -13,7 +13,8 @@
 #                                      amd64 package passes its own
 #                                      installed-package test
 #                                      (debian/tests/installed)
-#   check.sh windows-zip WINDOWS_BUILD the .zip holds the program and its map
+#   check.sh windows-zip WINDOWS_BUILD the .zip holds the program, its map
+#                                      and NEWS
 #   check.sh shellcheck SOURCE         shellcheck over every script
 #   check.sh format SOURCE             the C++ sources follow .clang-format
 # A check that cannot run here exits 77 and says why.
@@ -53,7 +54,7 @@ case $1 in
   windows-zip)
     cmake --build "$2" --target zip >/dev/null
     cmake -E tar tf "$2"/korvanda-*.zip >"$scratch/list"
-    printf 'korvanda.exe\nkorvanda.stops.txt\n' | cmp - "$scratch/list"
+    printf 'korvanda.exe\nkorvanda.stops.txt\nNEWS\n' | cmp - "$scratch/list"
     ;;
   shellcheck)
     needs shellcheck shellcheck

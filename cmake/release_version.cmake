@@ -1,0 +1,25 @@
+# One version wherever a release names it: the project's (CMakeLists.txt),
+# the last entry of debian/changelog, the first of NEWS and the manual
+# pages' headers. Run as a test:
+#   cmake -DSOURCE_DIR=. -P cmake/release_version.cmake
+file(STRINGS ${SOURCE_DIR}/CMakeLists.txt project
+     REGEX "^project\\(korvanda VERSION [0-9.]+ ")
+string(REGEX MATCH "[0-9]+\\.[0-9]+\\.[0-9]+" version "${project}")
+if(NOT version)
+  message(FATAL_ERROR "CMakeLists.txt names no version of korvanda")
+endif()
+set(expected
+  "debian/changelog|^korvanda \\(${version}\\) "
+  "NEWS|^korvanda ${version} "
+  "doc/korvanda.1|\"korvanda ${version}\""
+  "doc/korvanda-explain.1|\"korvanda ${version}\"")
+foreach(check IN LISTS expected)
+  string(REPLACE "|" ";" check "${check}")
+  list(GET check 0 file)
+  list(GET check 1 pattern)
+  file(STRINGS ${SOURCE_DIR}/${file} first LIMIT_COUNT 1)
+  if(NOT first MATCHES "${pattern}")
+    message(SEND_ERROR "${file} does not begin with version ${version} "
+      "(CMakeLists.txt's): ${first}")
+  endif()
+endforeach()

@@ -26,6 +26,17 @@ bool Have(const char* tool) {
              (std::string("command -v ") + tool + " >/dev/null").c_str()) == 0;
 }
 
+// Why strace cannot fail a call here, or null. A build daemon may refuse
+// ptrace, and a tracer already on the test leaves no room for another.
+const char* WhyNoTracer() {
+  static const char* const why =
+      !Have("strace") ? "needs strace, which is not installed"
+      : std::system("strace -o /dev/null true >/dev/null 2>&1") != 0
+          ? "needs ptrace, which this machine refuses to strace"
+          : nullptr;
+  return why;
+}
+
 struct FaultCase {
   std::string name;
   // strace's words, split at spaces: -P FILE -e inject=...
@@ -44,7 +55,7 @@ class InjectedFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  if (!Have("strace")) GTEST_SKIP() << "needs strace, which is not installed";
+  if (const char* why = WhyNoTracer()) GTEST_SKIP() << why;
   const FaultCase& c = GetParam();
   Scenario s;
   s.input = Input;

@@ -91,8 +91,10 @@ void AddStops(int n, std::vector<ProgramCase>& cases) {
 }  // namespace
 
 std::vector<ProgramCase> GeneratedCases(int max_points) {
-  // A count of 0, -1 or 50001 is one of README's examples.
   std::vector<ProgramCase> cases = {
+      Judged("count_0", "0 1 2", "count_range"),
+      Judged("count_minus_1", "-1 1 2", "count_range"),
+      Judged("count_50001", "50001 1 2", "count_range"),
       Judged("count_missing", " \r\n", "count_range"),
       Judged("count_not_an_integer", "4.0 1 2 3", "read_count"),
   };

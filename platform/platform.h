@@ -27,7 +27,9 @@ FileHandle OpenExistingForReading(const char* name);
 // Creates the file, or truncates an existing one to zero length, for
 // writing. A file another run holds open, and this run's input under
 // another name (a link, or the same device), are refused before anything
-// in them changes.
+// in them changes; a regular file is truncated, empty or not, only once
+// it is held (an empty one is marked modified, as any truncation marks
+// it).
 FileHandle CreateForWriting(const char* name);
 
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.

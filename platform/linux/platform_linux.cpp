@@ -88,20 +88,6 @@ bool IsTheInput(const struct stat& file) {
           file.st_rdev == Input.st_rdev);
 }
 
-// Empties a regular output, held by this run's lock, when it holds
-// anything: its size is read under the lock, so an answer another run
-// finished meanwhile is emptied too, and a file just made is left alone.
-int Empty(int fd) {
-  struct stat now;
-  if (Retried([&] { return fstat(fd, &now); }) != 0) {
-    return errno;
-  }
-  if (now.st_size == 0) {
-    return 0;
-  }
-  return Retried([&] { return ftruncate(fd, 0); }) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
 bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
@@ -131,7 +117,9 @@ FileHandle OpenExistingForReading(const char* name) {
 }
 
 // Nothing is emptied until the file is known to be neither this run's
-// input nor held by another run; a device or a FIFO is never emptied.
+// input nor held by another run; then a regular file is emptied under
+// this run's lock, so an answer another run finished meanwhile goes too.
+// A device or a FIFO is never emptied.
 FileHandle CreateForWriting(const char* name) {
   struct stat info;
   const int fd = OpenAndHold(name, O_WRONLY | O_CREAT, F_WRLCK, info);
@@ -141,8 +129,9 @@ FileHandle CreateForWriting(const char* name) {
   if (IsTheInput(info)) {
     return Refuse(fd, EBUSY);
   }
-  const int failed = S_ISREG(info.st_mode) ? Empty(fd) : 0;
-  return failed == 0 ? fd : Refuse(fd, failed);
+  const bool emptied =
+      !S_ISREG(info.st_mode) || Retried([&] { return ftruncate(fd, 0); }) == 0;
+  return emptied ? fd : Refuse(fd, errno);
 }
 
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,

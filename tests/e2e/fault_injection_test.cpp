@@ -88,9 +88,6 @@ const FaultCase Rows[] = {
   {"FtruncateOfTheOutputFails", "-P korvanda.out -e inject=ftruncate:error=EIO", EIO, Earlier, "open_output"},
   // A conflict some file systems report as EACCES is a conflict.
   {"FcntlLockOfTheOutputSaysEacces", "-P korvanda.out -e inject=fcntl:error=EACCES", EBUSY, Earlier, "open_output"},
-  // Whether the output holds anything is asked again under the lock.
-  {"FstatOfTheOutputUnderItsLockFails", "-P korvanda.out -e inject=newfstatat:error=EIO:when=2", EIO, Earlier,
-   "open_output"},
   {"FcntlLockOfTheInputSaysEnolck", "-P korvanda.in -e inject=fcntl:error=ENOLCK", 0, Answer, Ok},
   {"FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput",
    "-P korvanda.in -P korvanda.out -e inject=fcntl:error=ENOLCK", EBUSY, Input, "open_output", OutputHardLinkToInput},

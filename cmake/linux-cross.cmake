@@ -11,6 +11,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The tests are linked dynamically against the processor's own libraries,
-# which qemu finds under the cross prefix.
+# which qemu finds under the cross prefix: the loader from there, and the
+# libraries from there too, not the ones of that processor that a machine
+# building its .debs has installed (libc6:s390x), which its cache names
+# and which need not match that loader.
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    qemu-${CMAKE_SYSTEM_PROCESSOR} -L /usr/${KORVANDA_CROSS_TRIPLE})
+    qemu-${CMAKE_SYSTEM_PROCESSOR} -L /usr/${KORVANDA_CROSS_TRIPLE}
+    -E LD_LIBRARY_PATH=/usr/${KORVANDA_CROSS_TRIPLE}/lib)

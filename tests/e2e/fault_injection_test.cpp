@@ -69,7 +69,7 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
                  c.folder == Folder::InputFifo ? std::nullopt : s.input);
 }
 
-using enum Folder;
+using enum Scenario::Folder;
 const bool Closed = true;
 const char* const Ok = nullptr;
 

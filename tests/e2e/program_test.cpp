@@ -163,7 +163,7 @@ TEST_P(Files, RefusedFilesAreLeftAsTheyWere) {
   }
 }
 
-using enum Folder;
+using enum Scenario::Folder;
 using enum Where;
 const std::optional<std::string> None;
 const char* const Ok = nullptr;

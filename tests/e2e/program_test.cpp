@@ -138,7 +138,6 @@ TEST_P(Files, RefusedFilesAreLeftAsTheyWere) {
   Scenario s = WithInput(Input);
   s.folder = c.folder;
   s.standard_output_file = c.standard_output;
-  if (c.folder == Folder::OutputFolder) s.earlier_output.reset();
   const Result r = RunBuiltProgram(s);
   if (!r.cannot.empty()) GTEST_SKIP() << r.cannot;
   const int status = ExitStatus(c.status);

@@ -43,6 +43,9 @@ function(korvanda_codes_of keys system out)
       list(APPEND codes "${code}")
     endif()
   endforeach()
+  # One code can stand for two rows at a place (5 on Windows: a folder, or
+  # access refused): it is listed once.
+  list(REMOVE_DUPLICATES codes)
   list(POP_BACK codes last)
   list(JOIN codes ", " text)
   if(text)

@@ -7,7 +7,8 @@ namespace failstop {
 
 constinit std::int32_t ProcessExitStatus = 0;
 constinit std::uint32_t FailureSite = 0;
-constinit std::uint8_t Report[ReportLength] = "Runtime error     at 00000000";
+constinit std::uint8_t Report[ReportLength + 1] =
+    "Runtime error     at 00000000\0\r\n";
 // The number of the place that stopped; a debugger or a core dump shows
 // it, but its work is in stop_site.h: volatile, so that every place's code
 // keeps a number of its own.
@@ -15,7 +16,6 @@ constinit volatile std::uint32_t StoppedPlaceNumber = 0;
 
 namespace {
 
-constexpr std::uint8_t ReportLineEnd[] = {13, 10};
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // Zero-based offsets of the last digit of each field.
@@ -61,7 +61,6 @@ void EndProgram() {
     FillReport();
     textio::SaveOutputBeforeStop();
     platform::WriteStandardOutput(Report, ReportLength);
-    platform::WriteStandardOutput(ReportLineEnd, sizeof ReportLineEnd);
     FailureSite = 0;
   }
   textio::CloseDataFiles();

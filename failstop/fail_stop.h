@@ -15,9 +15,13 @@ namespace failstop {
 extern std::int32_t ProcessExitStatus;
 // Identifies the place that stopped; 0 while no stop is under way.
 extern std::uint32_t FailureSite;
-// The report line, 29 characters and a zero byte, filled in in place.
-inline constexpr int ReportLength = 30;
-extern std::uint8_t Report[ReportLength];
+// The report line, filled in in place: 29 characters, a zero byte, CR and
+// LF, written with one call, so that runs appending to one log at once
+// never split each other's line.
+// (The array keeps the zero that ends its initialising text after them;
+// that byte is never written.)
+inline constexpr int ReportLength = 32;
+extern std::uint8_t Report[ReportLength + 1];
 
 // The failure code of a stream status: the exit status it ends the run
 // with, so that the report says the same.

@@ -22,6 +22,8 @@ inline constexpr FileHandle InvalidFileHandle = -1;
 
 // Opens an existing file for reading. A file another run is writing is
 // refused. On failure returns InvalidFileHandle and LastError() tells why.
+// The file, and its name (which must outlive the process), are the input
+// from then on, opened or not.
 FileHandle OpenExistingForReading(const char* name);
 
 // Creates the file, or truncates an existing one to zero length, for
@@ -45,9 +47,11 @@ bool CloseFile(FileHandle file);
 // The platform's own non-zero code for the call that just failed.
 std::uint32_t LastError();
 
-// Writes to the process's standard output; any failure goes unnoticed.
-// Never into the regular file this run opened as its input: where standard
-// output is that file, nothing is written.
+// Writes to the process's standard output, with one call where the system
+// takes it whole; any failure goes unnoticed. Never into the input: where
+// standard output is the file the run opened as its input, or the file
+// its name leads to now, or where either cannot be looked at, nothing is
+// written.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 
 // Puts the process in a state where every end goes through EndProcess and

@@ -74,18 +74,44 @@ int OpenAndHold(const char* name, int flags, short lock, struct stat& info) {
 }
 
 // What the input is: the output must never be the same file, by any name,
-// nor the same device; and no report goes into it.
+// nor the same device; and no report goes into it, nor into whatever its
+// name leads to, opened or not.
 constinit struct stat Input = {};
+constinit const char* InputName = "";  // none yet: a name of nothing
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// One file by any name: the same inode, or device nodes of one kind for
+// one device.
+bool OneFile(const struct stat& a, const struct stat& b) {
+  const bool device = S_ISCHR(a.st_mode) || S_ISBLK(a.st_mode);
+  return (a.st_dev == b.st_dev && a.st_ino == b.st_ino) ||
+         (device && (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT) &&
+          a.st_rdev == b.st_rdev);
 }
 
-bool IsTheInput(const struct stat& file) {
-  const bool device = S_ISCHR(file.st_mode) || S_ISBLK(file.st_mode);
-  return SameFile(file, Input) ||
-         (device && (file.st_mode & S_IFMT) == (Input.st_mode & S_IFMT) &&
-          file.st_rdev == Input.st_rdev);
+// Standard output can be the input (korvanda 1<>korvanda.in) whether or
+// not this run could open it: another program's lock, or no right to
+// read, refuses the run's open, not the shell's. So standard output is
+// compared with what the run opened and with what the input's name leads
+// to now. Only a regular file or a disk keeps what is written over it; a
+// terminal, a FIFO, a socket or a character device holds nothing the
+// report could destroy. A look that fails keeps the report out: only a
+// name that leads nowhere has nothing to protect.
+bool MayReport() {
+  struct stat out;
+  if (Retried([&] { return fstat(STDOUT_FILENO, &out); }) != 0) {
+    return false;
+  }
+  if (!S_ISREG(out.st_mode) && !S_ISBLK(out.st_mode)) {
+    return true;
+  }
+  if (OneFile(out, Input)) {
+    return false;
+  }
+  struct stat named;
+  if (Retried([&] { return stat(InputName, &named); }) != 0) {
+    return errno == ENOENT || errno == ENOTDIR;
+  }
+  return !OneFile(out, named);
 }
 
 }  // namespace
@@ -108,6 +134,7 @@ bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
 }
 
 FileHandle OpenExistingForReading(const char* name) {
+  InputName = name;
   struct stat info;
   const int fd = OpenAndHold(name, O_RDONLY, F_RDLCK, info);
   if (fd >= 0) {
@@ -126,7 +153,7 @@ FileHandle CreateForWriting(const char* name) {
   if (fd < 0) {
     return InvalidFileHandle;
   }
-  if (IsTheInput(info)) {
+  if (OneFile(info, Input)) {
     return Refuse(fd, EBUSY);
   }
   const bool emptied =
@@ -159,17 +186,9 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  // A regular file can be standard output and the input at once
-  // (korvanda 1<>korvanda.in); a report there would destroy the input. A
-  // terminal, a FIFO or a device holds nothing it could destroy. A look
-  // that fails leaves `out` all zero, no regular file; Input, all zero
-  // until the input is open, is no file's identity.
-  struct stat out = {};
-  (void)fstat(STDOUT_FILENO, &out);
-  if (S_ISREG(out.st_mode) && SameFile(out, Input)) {
-    return;
+  if (MayReport()) {
+    WriteAll(STDOUT_FILENO, from, count);
   }
-  WriteAll(STDOUT_FILENO, from, count);
 }
 
 void PrepareProcess() {

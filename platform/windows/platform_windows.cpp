@@ -36,28 +36,58 @@ bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
 }
 
 // Which file the input is, once it is open: its volume and its identifier
-// there, as the system tells a file apart whatever its name.
+// there, as the system tells a file apart whatever its name; and its name.
 constinit FILE_ID_INFO Input = {};
 constinit bool InputKnown = false;
+constinit const char* InputName = "";  // none yet: a name of nothing
 
 bool Identify(HANDLE h, FILE_ID_INFO& id) {
   return GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) != 0;
 }
 
-bool IsTheInput(HANDLE h) {
+// The system may leave the volume of a handle made outside it unnamed (0,
+// as Wine does for a handle it inherits): the identifier alone tells the
+// file then, and under Wine a file with the same identifier on another
+// volume (two tmpfs mounts, say) loses its report.
+bool OneFile(const FILE_ID_INFO& a, const FILE_ID_INFO& b) {
+  return (a.VolumeSerialNumber == 0 ||
+          a.VolumeSerialNumber == b.VolumeSerialNumber) &&
+         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0;
+}
+
+// A file can be standard output and the input at once, whether or not
+// this run could open it (another program may hold it unshared); a report
+// there would destroy the input. So standard output is compared with what
+// the run opened and with what the input's name leads to now, looked at
+// with sharing that no other program's open refuses. A look that fails
+// keeps the report out: only a name that leads nowhere has nothing to
+// protect.
+bool MayReport(HANDLE out) {
   FILE_ID_INFO file;
-  // The system may leave the volume of a handle made outside it unnamed
-  // (0, as Wine does for a descriptor it inherits); the identifier alone
-  // tells the file then.
-  return InputKnown && GetFileType(h) == FILE_TYPE_DISK && Identify(h, file) &&
-         (file.VolumeSerialNumber == 0 ||
-          file.VolumeSerialNumber == Input.VolumeSerialNumber) &&
-         std::memcmp(&file.FileId, &Input.FileId, sizeof file.FileId) == 0;
+  if (GetFileType(out) != FILE_TYPE_DISK) {
+    return true;
+  }
+  if (!Identify(out, file) || (InputKnown && OneFile(file, Input))) {
+    return false;
+  }
+  HANDLE named =
+      CreateFileA(InputName, FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) {
+    const DWORD why = GetLastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+  }
+  FILE_ID_INFO id;
+  const bool another = Identify(named, id) && !OneFile(file, id);
+  CloseHandle(named);
+  return another;
 }
 
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
+  InputName = name;
   const FileHandle file = Open(name, GENERIC_READ, OPEN_EXISTING);
   if (file != InvalidFileHandle) {
     InputKnown = Identify(AsHandle(file), Input);
@@ -93,11 +123,9 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  // Asked anew for every write; a process started without one has none. A
-  // file can be standard output and the input at once; a report there
-  // would destroy the input.
+  // Asked anew for every write; a process started without one has none.
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE || IsTheInput(out)) {
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || !MayReport(out)) {
     return;
   }
   WriteAllTo(out, from, count);

@@ -47,6 +47,9 @@ struct FaultCase {
   // What a row needs besides the input "4 1 3 4" and an earlier answer.
   Folder folder = Folder::Own;
   bool descriptors_closed = false;
+  // Standard output opened on this file of the folder, as for
+  // Scenario::standard_output_file.
+  const char* standard_output = "";
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -62,6 +65,7 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   s.earlier_output = Earlier;
   s.folder = c.folder;
   if (c.descriptors_closed) s.closed_standard_descriptors = {0, 1, 2};
+  s.standard_output_file = c.standard_output;
   s.wrapper = {"strace", "-o", "/dev/null"};
   std::istringstream words(c.faults);
   for (std::string word; words >> word;) s.wrapper.push_back(word);
@@ -111,6 +115,15 @@ const FaultCase Rows[] = {
   {"CloseOfTheOutputFails", "-P korvanda.out -e inject=close:error=EIO", EIO, Answer, "close_output"},
   // Interrupted calls are made again, not taken for failures; an
   // interrupted close has closed all the same.
+  // The report goes to standard output whole, in one write, and never into
+  // the input: not where the look at standard output fails, nor where the
+  // input could not be opened and the look at its name fails.
+  {"TheReportIsOneWrite", "-P korvanda.in -P report -e inject=read:error=EIO:when=1 -e inject=write:error=EIO:when=2",
+   EIO, "", "read_count", Own, !Closed, "report"},
+  {"FstatOfStandardOutputFails", "-P korvanda.in -e inject=read:error=EIO:when=1 -e inject=newfstatat:error=ENOMEM:when=2",
+   EIO, "", "", Own, !Closed, "korvanda.in"},
+  {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=ENOMEM:when=2",
+   EACCES, Earlier, "", Own, !Closed, "korvanda.in"},
   {"EveryKindOfCallInterruptedOnce",
    "-P korvanda.in -P korvanda.out -e inject=openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1",
    0, Answer, Ok},
@@ -127,6 +140,15 @@ std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
         {"FcntlLocksOfBothSay" + error,
          "-P korvanda.in -P korvanda.out -e inject=fcntl:error=" + error, 0,
          Answer, Ok});
+  }
+  // A name that leads nowhere has nothing to protect.
+  for (const auto& [error, code] :
+       {std::pair{"ENOENT", ENOENT}, {"ENOTDIR", ENOTDIR}}) {
+    rows.push_back(
+        {std::string("StatOfTheInputsNameSays") + error,
+         std::string("-P korvanda.in -e inject=openat,newfstatat:error=") +
+             error,
+         code, Earlier, "open_input", Own, !Closed, "report"});
   }
   for (const auto& [error, code] :
        {std::pair{"EIO", EIO}, {"EOVERFLOW", EOVERFLOW}}) {

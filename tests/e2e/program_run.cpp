@@ -227,7 +227,10 @@ int Capture(const std::vector<std::string>& words, std::string& printed) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The helper that holds "korvanda.in" until its standard input is closed.
+// Another program holding "korvanda.in": for the Windows program, the
+// helper that holds it unshared until its standard input is closed; for
+// the Linux program, a write lock of this process's until `release` is
+// closed.
 struct Holder {
   pid_t pid = -1;
   int release = -1;
@@ -235,6 +238,16 @@ struct Holder {
 };
 
 Holder HoldInput(const fs::path& folder) {
+  if (!RunsWindowsProgram()) {
+    const int fd = open((folder / "korvanda.in").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fd < 0 || fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+      HarnessFault("cannot lock korvanda.in", errno);
+    }
+    return {-1, fd, fd >= 0};
+  }
   int to_helper[2], from_helper[2];
   if (!MakePipe(to_helper) || !MakePipe(from_helper)) return {};
   Holder holder{Spawn(Launched({CurrentTarget().helper, "hold", "korvanda.in"}),

@@ -176,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(Program, Files, testing::Values(
   // name, folder, status, place, korvanda.out after, where, korvanda.in after[, standard output]
   F{"InputMissing", NoInput, "no-input", "open_input", Earlier, Both, None},
   F{"InputAFolder", InputFolder, "input-folder", "open_input", Earlier, Both, None},
-  F{"InputHeldByAnotherProgram", InputHeld, "busy", "open_input", Earlier, Windows, Input},
+  F{"InputHeldByAnotherProgram", InputHeld, "busy", "open_input", Earlier, Both, Input},
+  F{"InputHeldByAnotherProgramAndStandardOutputIsIt", InputHeld, "busy", "", Earlier, Both, Input, "korvanda.in"},
   F{"OutputAFolder", OutputFolder, "output-folder", "open_output", None, Both, Input},
   F{"OutputASymbolicLinkToTheInput", OutputLinkToInput, "busy", "open_output", Input, Both, Input},
   F{"OutputAHardLinkToTheInput", OutputHardLinkToInput, "busy", "open_output", Input, Both, Input},
@@ -189,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Program, Files, testing::Values(
   F{"OutputAnotherNodeForTheInputsDevice", NullAndAnotherNodeOfIt, "busy", "open_output", None, Linux, None},
   F{"InputTheNullDeviceOutputTheZero", NullAndZeroDevice, "invalid-input", "count_range", None, Linux, None},
   F{"BothOneBlockDevice", BothOneBlockDevice, "busy", "open_output", None, Linux, Input},
+  F{"BothOneBlockDeviceAndStandardOutputIsIt", BothOneBlockDevice, "busy", "", None, Linux, Input, "korvanda.in"},
   F{"OutputASymbolicLinkToAFifoInput", InputFifoOutputLinkToIt, "busy", "open_output", None, Linux, None},
   // While one run holds its files, another is refused before it empties
   // or reads anything, and the first run's answer stands.

@@ -1,22 +1,22 @@
 # What `cmake --install` puts in place: the program and the map of its stop
 # places; on Linux also korvanda-explain, which reads a report line against
 # that map, and the manual pages. debian/ builds the Debian package from
-# exactly this; on Windows the target `zip` packs it with NEWS.
+# exactly this; on Windows the target `zip` packs it with NEWS, the licence
+# and README.
 include(GNUInstallDirs)
 if(WIN32)
   install(TARGETS korvanda RUNTIME DESTINATION .)
   install(FILES $<TARGET_FILE_DIR:korvanda>/korvanda.stops.txt DESTINATION .)
-  # Same source, same .zip: fixed modes, the time of the last entry of
-  # debian/changelog (as the Debian package takes it), no builder's user.
-  file(STRINGS ${PROJECT_SOURCE_DIR}/debian/changelog trailers
-       REGEX "^ -- .*  ")
-  list(GET trailers 0 trailer)
-  string(REGEX REPLACE "^ -- .*  " "" changelog_date "${trailer}")
+  # Same source, same .zip: fixed modes, the release's date from the first
+  # entry of NEWS, "korvanda 1.1.0 (2026-12-09)", no builder's user.
+  file(STRINGS ${PROJECT_SOURCE_DIR}/NEWS release LIMIT_COUNT 1)
+  string(REGEX REPLACE "^korvanda [0-9.]+ \\(([0-9-]+)\\)$" "\\1"
+         release_date "${release}")
   add_custom_target(zip
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:korvanda>
       -DMAP=$<TARGET_FILE_DIR:korvanda>/korvanda.stops.txt
-      -DNEWS=${PROJECT_SOURCE_DIR}/NEWS
-      "-DDATE=${changelog_date}"
+      -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+      "-DDATE=${release_date} 00:00:00 UTC"
       -DOUTPUT=${CMAKE_BINARY_DIR}/korvanda-${PROJECT_VERSION}-windows-x86_64.zip
       -P ${PROJECT_SOURCE_DIR}/cmake/windows_zip.cmake
     DEPENDS korvanda

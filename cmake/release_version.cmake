@@ -1,6 +1,6 @@
 # One version wherever a release names it: the project's (CMakeLists.txt),
-# the last entry of debian/changelog, the first of NEWS and the manual
-# pages' headers. Run as a test:
+# the upstream part of the last entry of debian/changelog (1.1.0 of
+# 1.1.0-1), the first of NEWS and the manual pages' headers. Run as a test:
 #   cmake -DSOURCE_DIR=. -P cmake/release_version.cmake
 file(STRINGS ${SOURCE_DIR}/CMakeLists.txt project
      REGEX "^project\\(korvanda VERSION [0-9.]+ ")
@@ -9,7 +9,7 @@ if(NOT version)
   message(FATAL_ERROR "CMakeLists.txt names no version of korvanda")
 endif()
 set(expected
-  "debian/changelog|^korvanda \\(${version}\\) "
+  "debian/changelog|^korvanda \\(${version}-[0-9]+\\) "
   "NEWS|^korvanda ${version} "
   "doc/korvanda.1|\"korvanda ${version}\""
   "doc/korvanda-explain.1|\"korvanda ${version}\"")

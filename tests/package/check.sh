@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The checks of what a user receives, and of the scripts and sources
 # beside the program, one a call:
-#   check.sh debian SOURCE OUT         the source package and the .debs
-#                                      (amd64 with its tests, arm64 and
-#                                      s390x cross-built), made by
-#                                      dpkg-buildpackage from a copy of
-#                                      SOURCE in OUT/korvanda
+#   check.sh debian SOURCE OUT         the source release and the Debian
+#                                      packages, made in OUT from a clone
+#                                      of SOURCE's commit (with what SOURCE
+#                                      changes in tracked files) by the
+#                                      commands debian/README.source gives:
+#                                      the tarball, the orig tarball, and
+#                                      dpkg-buildpackage (amd64 with its
+#                                      tests, arm64 and s390x cross-built)
+#   check.sh commit SOURCE             names the commit under test
 #   check.sh lintian OUT               lintian, pedantic, finds no tag in
 #                                      the .changes, the .dsc, the .debs
 #                                      that debian/ does not answer
@@ -13,8 +17,15 @@
 #                                      amd64 package passes its own
 #                                      installed-package test
 #                                      (debian/tests/installed)
-#   check.sh windows-zip WINDOWS_BUILD the .zip holds the program, its map
-#                                      and NEWS
+#   check.sh windows-zip WINDOWS_BUILD the .zip holds the program, its map,
+#                                      NEWS, the licence and README
+#   check.sh release OUT WINDOWS_BUILD RELEASE
+#                                      the release in RELEASE: the tarball
+#                                      (holding every tracked file but what
+#                                      only the repository needs), the
+#                                      .debs and the .zip, and SHA256SUMS
+#   check.sh tarball OUT               the tarball unpacked, with no git,
+#                                      builds and tests as README says
 #   check.sh shellcheck SOURCE         shellcheck over every script
 #   check.sh format SOURCE             the C++ sources follow .clang-format
 # A check that cannot run here exits 77 and says why.
@@ -32,13 +43,27 @@ case $1 in
   debian)
     needs dpkg-buildpackage dpkg-dev
     needs dh debhelper
+    needs git git
     rm -rf "$3"
-    mkdir -p "$3/korvanda"
-    (cd "$2" && git ls-files -co --exclude-standard -z |
-      xargs -0 cp --parents -t "$3/korvanda")
+    mkdir -p "$3"
+    commit=$("$0" commit "$2")
+    git clone -q --no-hardlinks --no-checkout "$2" "$3/korvanda"
     cd "$3/korvanda"
-    "${0%/*}/build-debs.sh"
+    git checkout -q --detach "$commit"
+    version=$(sed -n 's/^project(korvanda VERSION \([0-9.]*\) .*/\1/p' \
+      CMakeLists.txt)
+    scripts/dist.sh ..
+    cp "../korvanda-$version.tar.xz" "../korvanda_$version.orig.tar.xz"
+    tests/package/build-debs.sh
     ls ..
+    ;;
+  commit)
+    # The commit under test: HEAD, or a commit of what the checkout changes
+    # in tracked files, dated as HEAD so that every call names the same.
+    date=$(git -C "$2" log -1 --format=%cI)
+    commit=$(GIT_AUTHOR_DATE=$date GIT_COMMITTER_DATE=$date \
+      git -C "$2" stash create)
+    echo "${commit:-$(git -C "$2" rev-parse HEAD)}"
     ;;
   lintian)
     needs lintian lintian
@@ -55,7 +80,33 @@ case $1 in
     cmake --build "$2" --target zip >/dev/null
     cmake -E tar tf "$2"/korvanda-*.zip >"$scratch/list"
     # In the order strip-nondeterminism leaves them: by name.
-    printf 'NEWS\nkorvanda.exe\nkorvanda.stops.txt\n' | cmp - "$scratch/list"
+    printf '%s\n' LICENSE NEWS README.txt korvanda.exe korvanda.stops.txt |
+      diff - "$scratch/list"
+    ;;
+  release)
+    rm -rf "$4"
+    mkdir -p "$4"
+    cp "$2"/korvanda-*.tar.xz "$2"/*.deb "$3"/korvanda-*.zip "$4"
+    tar tJf "$4"/korvanda-*.tar.xz | sed -n 's|^korvanda-[0-9.]*/\(.*[^/]\)$|\1|p' |
+      sort >"$scratch/held"
+    # The clone may be another user's (the second build's).
+    git -c safe.directory="$2/korvanda" -C "$2/korvanda" ls-files |
+      grep -Ev '^(debian/|\.ci/|\.gitattributes$|\.gitignore$)' |
+      sort >"$scratch/tracked"
+    diff "$scratch/tracked" "$scratch/held" ||
+      { echo "the tarball does not hold what it must (< missing, > more)"; exit 1; }
+    (cd "$4" && sha256sum -- * >SHA256SUMS && cat SHA256SUMS)
+    ;;
+  tarball)
+    # Outside any repository: git, were anything to call it, finds none.
+    tar xJf "$2"/korvanda-*.tar.xz -C "$scratch"
+    cd "$scratch"/korvanda-*/
+    if ! GIT_DIR=$scratch/no-repository cmake --workflow --preset ci \
+      >"$scratch/log" 2>&1; then
+      tail -n 60 "$scratch/log"
+      exit 1
+    fi
+    grep -E '^[0-9]+% tests passed' "$scratch/log"
     ;;
   shellcheck)
     needs shellcheck shellcheck
@@ -65,7 +116,7 @@ case $1 in
   format)
     needs clang-format clang-format
     cd "$2"
-    git ls-files -co --exclude-standard -z '*.cpp' '*.h' |
+    git ls-files -z '*.cpp' '*.h' |
       xargs -0 clang-format --dry-run --Werror
     ;;
   *)

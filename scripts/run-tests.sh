@@ -48,14 +48,16 @@ all_packages=(clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64
   diffoscope-minimal strip-nondeterminism build-essential debhelper
   valgrind-if-available libc6:arm64 libc6:s390x)
 if $all; then
-  need_architectures arm64 s390x
   need_packages "${quick_packages[@]}" "${all_packages[@]}"
 else
   need_packages "${quick_packages[@]}"
 fi
 forget_moved_builds "$root"
 # Every file the tests make goes in a folder of their own under this one;
-# the run fails if anything is left there at its end.
+# the run fails if anything is left there at its end, or if a name is new
+# in the home folder (to three levels), which no test may write.
+home_names() { find "$HOME" -mindepth 1 -maxdepth 3 2>/dev/null | sort; }
+home_before=$(home_names)
 export TMPDIR=$root/build/tmp
 rm -rf "$TMPDIR"
 mkdir -p "$TMPDIR" build/logs
@@ -151,6 +153,13 @@ left=$(ls -A "$TMPDIR")
 if [ -n "$left" ]; then
   printf '\nFAILED: the tests left in %s:\n%s\n' "$TMPDIR" "$left"
   failures+=("the tests left files in $TMPDIR")
+  failed=$((failed + 1))
+fi
+home_new=$(comm -13 <(echo "$home_before") <(home_names))
+if [ -n "$home_new" ]; then
+  printf '\nFAILED: the tests left in the home folder, %s:\n%s\n' "$HOME" \
+    "$home_new"
+  failures+=("the tests left names in the home folder")
   failed=$((failed + 1))
 fi
 if [ ${#failures[@]} -gt 0 ]; then

@@ -64,14 +64,21 @@ const Target& CurrentTarget() {
       return native;
     }
     // The prefix the build set up, never one in the user's home; Wine
-    // leaves its server's folder in the temporary folder, so that is one
-    // beside the prefix (as tests/windows/make-prefix.sh makes it). Every
-    // process the suite starts takes them.
+    // leaves its server's folder in the temporary folder, and menus in
+    // the home folder, so those are folders beside the prefix (as
+    // tests/windows/make-prefix.sh makes them). Every process the suite
+    // starts takes them.
     const std::string prefix = KORVANDA_WINEPREFIX;
     fs::create_directories(prefix + ".tmp");
+    fs::create_directories(prefix + ".home");
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     setenv("TMPDIR", (prefix + ".tmp").c_str(), 1);
+    setenv("HOME", (prefix + ".home").c_str(), 1);
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+      unsetenv(name);
+    }
     return Target{windows,
                   {KORVANDA_WINE},
                   fs::path(windows).parent_path() / "tests" / "helper.exe"};

@@ -3,47 +3,57 @@
 # needs, and the quiet way long steps are run and counted.
 
 # Installs the Debian packages named that are missing, when running as
-# root; otherwise prints the one command that would, and stops.
+# root; otherwise prints the commands that would, and stops. A package of
+# another processor (libc6:arm64) first needs dpkg to take that
+# processor's packages. As root, apt's own account of what it fetches and
+# installs is shown as it works, and its whole output kept in
+# build/logs/apt.log.
 need_packages() {
-  local missing=() p
+  local missing=() architectures=() p a
   for p in "$@"; do
     [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = \
       "install ok installed" ] || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "This needs Debian packages that are not installed. Run:"
-    echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}"
-    exit 1
-  fi
-  echo "installing Debian packages: ${missing[*]}"
-  local log
-  log=$(mktemp)
-  if ! { apt-get update -qq &&
-         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-           --no-install-recommends \
-           "${missing[@]}"; } >"$log" 2>&1; then
-    cat "$log"
-    rm -f "$log"
-    exit 1
-  fi
-  rm -f "$log"
-}
-
-# Lets the package manager install packages of the processors named (as
-# root; otherwise prints the commands that would, and stops).
-need_architectures() {
-  local missing=() a
-  for a in "$@"; do
-    dpkg --print-foreign-architectures | grep -qx "$a" || missing+=("$a")
+  for a in $(printf '%s\n' "${missing[@]}" | sed -n 's/.*://p' | sort -u); do
+    dpkg --print-foreign-architectures | grep -qx "$a" || architectures+=("$a")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
-    echo "This needs packages of other processors. Run:"
-    printf '  sudo dpkg --add-architecture %s\n' "${missing[@]}"
+    echo "This needs Debian packages that are not installed. As root, run:"
+    for a in "${architectures[@]}"; do echo "  dpkg --add-architecture $a"; done
+    echo "  apt-get update"
+    echo "  apt-get install -y --no-install-recommends ${missing[*]}"
     exit 1
   fi
-  for a in "${missing[@]}"; do dpkg --add-architecture "$a"; done
+  local log=build/logs/apt.log
+  mkdir -p build/logs
+  for a in "${architectures[@]}"; do
+    echo "letting dpkg install packages for $a"
+    dpkg --add-architecture "$a"
+  done
+  echo "installing Debian packages: ${missing[*]}"
+  echo "  apt-get update"
+  if ! apt-get update -q >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+  fi
+  # apt's summary lines as they are, and a line for every 50 packages
+  # fetched or set up.
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    --no-install-recommends "${missing[@]}" 2>&1 | tee -a "$log" | awk '
+      /^[0-9]+ upgraded, / { total = $3 }
+      /^[0-9]+ upgraded, |^Need to get |^After this operation, / {
+        print "  " $0; fflush()
+      }
+      /^Get:/ && ++got % 50 == 0 { print "  fetched " got " of " total; fflush() }
+      /^Setting up / && ++set % 50 == 0 {
+        print "  set up " set " of " total; fflush()
+      }'
+  if [ "${PIPESTATUS[0]}" -ne 0 ]; then
+    tail -n 40 "$log"
+    echo "FAILED: apt-get install (all its output is in $log)"
+    exit 1
+  fi
 }
 
 # Runs a command with its output in a log; prints the log only if it

@@ -27,6 +27,8 @@ skip() {
 }
 again() {
   local source=$1 out=$2 second commit version
+  # Nothing of an earlier run may pass for this one's, skipped or not.
+  rm -rf "$out"
   for tool in dpkg-buildpackage x86_64-w64-mingw32-g++ faketime \
     strip-nondeterminism git; do
     command -v "$tool" >/dev/null || skip "needs $tool"
@@ -37,7 +39,6 @@ again() {
     "${as_other[@]}" test -w /dev/shm ||
       skip "the other user (nobody) cannot write /dev/shm, which faketime needs"
   fi
-  rm -rf "$out"
   # Outside the checkout, where the other user can reach it whatever the
   # checkout's own folders allow; the script's, not the function's, for the
   # trap that removes it.

@@ -7,7 +7,7 @@
 #   cmake -DSOURCE_DIR=. [-DWRITE=ON] -P cmake/exit_statuses.cmake
 
 # Reads the table: korvanda_status_keys lists the names; for each,
-# korvanda_status_<name>_linux, _windows, _meaning and _after.
+# korvanda_status_<name>_linux, _windows, _meaning, _after and _cause.
 macro(korvanda_read_statuses table)
   file(READ ${table} korvanda_table_text)
   if(korvanda_table_text MATCHES ";")
@@ -17,14 +17,16 @@ macro(korvanda_read_statuses table)
          "\n${korvanda_table_text}")
   set(korvanda_status_keys)
   foreach(row IN LISTS korvanda_table_rows)
-    if(NOT row MATCHES "^\n([a-z-]+)\t([^\t]+)\t([^\t]+)\t([^\t]+)\t([^\t]+)$")
-      message(FATAL_ERROR "${table}: not a row of five fields:${row}")
+    if(NOT row MATCHES
+       "^\n([a-z-]+)\t([^\t]+)\t([^\t]+)\t([^\t]+)\t([^\t]+)\t([^\t]+)$")
+      message(FATAL_ERROR "${table}: not a row of six fields:${row}")
     endif()
     list(APPEND korvanda_status_keys ${CMAKE_MATCH_1})
     set(korvanda_status_${CMAKE_MATCH_1}_linux "${CMAKE_MATCH_2}")
     set(korvanda_status_${CMAKE_MATCH_1}_windows "${CMAKE_MATCH_3}")
     set(korvanda_status_${CMAKE_MATCH_1}_meaning "${CMAKE_MATCH_4}")
     set(korvanda_status_${CMAKE_MATCH_1}_after "${CMAKE_MATCH_5}")
+    set(korvanda_status_${CMAKE_MATCH_1}_cause "${CMAKE_MATCH_6}")
   endforeach()
 endmacro()
 
@@ -71,9 +73,10 @@ function(korvanda_map_statuses system out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# README's table, a line a row.
+# README's table, a line a row: the cause in a few words (the manual page
+# and korvanda-explain give it whole, and what korvanda.out holds after).
 function(korvanda_markdown_statuses out)
-  set(text "| Exit status | Cause | `korvanda.out` afterwards |\n|---|---|---|\n")
+  set(text "| Exit status | Cause |\n|---|---|\n")
   foreach(key IN LISTS korvanda_status_keys)
     set(linux "${korvanda_status_${key}_linux}")
     set(windows "${korvanda_status_${key}_windows}")
@@ -86,7 +89,7 @@ function(korvanda_markdown_statuses out)
     else()
       set(code "${linux} (Linux), ${windows} (Windows)")
     endif()
-    set(row "| ${code} | ${korvanda_status_${key}_meaning} | ${korvanda_status_${key}_after} |")
+    set(row "| ${code} | ${korvanda_status_${key}_cause} |")
     string(REGEX REPLACE "korvanda\\.(in|out)" "`korvanda.\\1`" row "${row}")
     string(APPEND text "${row}\n")
   endforeach()
@@ -151,7 +154,7 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   korvanda_read_statuses(${SOURCE_DIR}/solver/exit_statuses.txt)
   korvanda_markdown_statuses(markdown)
   korvanda_render_into(${SOURCE_DIR}/README.md
-    "| Exit status | Cause |" "\nFailures on the way out" "${markdown}")
+    "| Exit status | Cause |" "\n`man korvanda` gives" "${markdown}")
   korvanda_roff_statuses(roff)
   korvanda_render_into(${SOURCE_DIR}/doc/korvanda.1
     ".TP\n.B 0\n" ".SH REPORT LINE" "${roff}")

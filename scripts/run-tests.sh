@@ -55,8 +55,12 @@ fi
 forget_moved_builds "$root"
 # Every file the tests make goes in a folder of their own under this one;
 # the run fails if anything is left there at its end, or if a name is new
-# in the home folder (to three levels), which no test may write.
-home_names() { find "$HOME" -mindepth 1 -maxdepth 3 2>/dev/null | sort; }
+# in the home folder (to three levels, this checkout aside), which no test
+# may write.
+home_names() {
+  find "$HOME" -mindepth 1 -maxdepth 3 -path "$root" -prune -o -print \
+    2>/dev/null | sort
+}
 home_before=$(home_names)
 export TMPDIR=$root/build/tmp
 rm -rf "$TMPDIR"

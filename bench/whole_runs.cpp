@@ -4,9 +4,12 @@
 // instructions per input byte (callgrind), peak resident memory (GNU
 // time). Prints a Markdown table; for the two shapes most real inputs
 // have, a row more for PLAIN, the program with the plain byte-at-a-time
-// reader, so every run shows what the reader's eight-byte lanes buy.
+// reader, so every run shows what the reader's eight-byte lanes buy. Given
+// PACKAGE and its floor PACKAGE_FLOOR (the program and the floor linked
+// and built as the Debian package builds them), every row measures that
+// pair too, in columns beside the first.
 //
-//   korvanda_bench PROGRAM FLOOR PLAIN [PAIRS]
+//   korvanda_bench PROGRAM FLOOR PLAIN [PAIRS [PACKAGE PACKAGE_FLOOR]]
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,10 +195,16 @@ long PeakResidentKib(const std::string& program, const fs::path& folder) {
   return std::atol(ReadAll(out).c_str());
 }
 
-// One row of the table: PROGRAM against FLOOR on the input in `folder`.
-void PrintRow(const std::string& name, std::size_t bytes,
-              const std::string& program, const std::string& floor,
-              const fs::path& folder, int pairs) {
+struct Measured {
+  double program_ms;
+  double ratio;
+  double instructions_per_byte;
+  long peak_kib;
+};
+
+// PROGRAM against FLOOR on the input in `folder`.
+Measured Measure(std::size_t bytes, const std::string& program,
+                 const std::string& floor, const fs::path& folder, int pairs) {
   RunOnceMs(program, folder);  // warm the page cache
   RunOnceMs(floor, folder);
   std::vector<double> ours, theirs, ratios;
@@ -210,11 +219,31 @@ void PrintRow(const std::string& name, std::size_t bytes,
     }
     ratios.push_back(ours.back() / theirs.back());
   }
-  long long instructions = Instructions(program, folder);
-  std::printf("| %s | %zu | %.3f | %.3f | %.3f | %.2f | %ld |\n", name.c_str(),
-              bytes, Median(ours), Median(theirs), Median(ratios),
-              static_cast<double>(instructions) / static_cast<double>(bytes),
-              PeakResidentKib(program, folder));
+  return {Median(ours), Median(ratios),
+          static_cast<double>(Instructions(program, folder)) /
+              static_cast<double>(bytes),
+          PeakResidentKib(program, folder)};
+}
+
+// One row: each pair of programs, or "-" where there is none.
+void PrintRow(const std::string& name, std::size_t bytes,
+              const std::vector<std::pair<std::string, std::string>>& pairs_of,
+              const fs::path& folder, int pairs, std::size_t columns) {
+  std::printf("| %s | %zu |", name.c_str(), bytes);
+  std::string peaks;
+  for (std::size_t i = 0; i < columns; ++i) {
+    if (i >= pairs_of.size()) {
+      std::printf(" - | - | - |");
+      peaks += " / -";
+      continue;
+    }
+    const Measured m =
+        Measure(bytes, pairs_of[i].first, pairs_of[i].second, folder, pairs);
+    std::printf(" %.3f | %.3f | %.2f |", m.program_ms, m.ratio,
+                m.instructions_per_byte);
+    peaks += (i == 0 ? "" : " / ") + std::to_string(m.peak_kib);
+  }
+  std::printf(" %s |\n", peaks.c_str());
   std::fflush(stdout);
 }
 
@@ -222,10 +251,11 @@ void PrintRow(const std::string& name, std::size_t bytes,
 
 int main(int argc, char** argv) {
   constexpr const char* Usage =
-      "usage: %s PROGRAM FLOOR PLAIN [PAIRS]\n"
+      "usage: %s PROGRAM FLOOR PLAIN [PAIRS [PACKAGE PACKAGE_FLOOR]]\n"
       "Runs PROGRAM and FLOOR in PAIRS alternating pairs (1 to 10000, "
       "default 21) on each input,\nand PLAIN (the program with the plain "
-      "reader) on two of them, and prints the table\nof whole runs.\n";
+      "reader) on two of them; PACKAGE and\nPACKAGE_FLOOR too, where given; "
+      "and prints the table of whole runs.\n";
   if (argc == 2 && std::string(argv[1]) == "--help") {
     std::printf(Usage, argv[0]);
     return 0;
@@ -244,27 +274,38 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (argc < 4 || argc > 5) {
+  if (argc != 4 && argc != 5 && argc != 7) {
     std::fprintf(stderr, Usage, argv[0]);
     return 2;
   }
-  const std::string program = fs::absolute(argv[1]).string();
-  const std::string floor = fs::absolute(argv[2]).string();
-  const std::string plain = fs::absolute(argv[3]).string();
+  auto absolute = [&](int i) { return fs::absolute(argv[i]).string(); };
+  std::vector<std::pair<std::string, std::string>> programs = {
+      {absolute(1), absolute(2)}};
+  if (argc == 7) programs.push_back({absolute(5), absolute(6)});
+  const std::string plain = absolute(3);
   fs::path folder = fs::temp_directory_path() /
                     ("korvanda-bench-" + std::to_string(getpid()));
   fs::create_directories(folder);
 
   std::printf(
-      "| input | bytes | program ms | floor ms | ratio to floor | instructions "
-      "per byte | peak memory KiB |\n");
-  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+      "| input | bytes | program ms | ratio to floor | instructions "
+      "per byte |");
+  if (programs.size() > 1) {
+    std::printf(
+        " package ms | package ratio to floor | package instructions "
+        "per byte |");
+  }
+  std::printf(" peak memory KiB |\n|---|---:|");
+  for (std::size_t i = 0; i < programs.size(); ++i)
+    std::printf("---:|---:|---:|");
+  std::printf("---:|\n");
   for (const Input& input : Inputs()) {
     std::ofstream(folder / "korvanda.in", std::ios::binary) << input.bytes;
-    PrintRow(input.name, input.bytes.size(), program, floor, folder, pairs);
+    PrintRow(input.name, input.bytes.size(), programs, folder, pairs,
+             programs.size());
     if (input.name.find("random") != std::string::npos) {
-      PrintRow(input.name + ", plain reader", input.bytes.size(), plain, floor,
-               folder, pairs);
+      PrintRow(input.name + ", plain reader", input.bytes.size(),
+               {{plain, programs[0].second}}, folder, pairs, programs.size());
     }
   }
   fs::remove_all(folder);

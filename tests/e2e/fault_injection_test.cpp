@@ -122,7 +122,7 @@ const FaultCase Rows[] = {
    EIO, "", "read_count", Own, !Closed, "report"},
   {"FstatOfStandardOutputFails", "-P korvanda.in -e inject=read:error=EIO:when=1 -e inject=newfstatat:error=ENOMEM:when=2",
    EIO, "", "", Own, !Closed, "korvanda.in"},
-  {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=ENOMEM:when=2",
+  {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=EOVERFLOW:when=2",
    EACCES, Earlier, "", Own, !Closed, "korvanda.in"},
   {"EveryKindOfCallInterruptedOnce",
    "-P korvanda.in -P korvanda.out -e inject=openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1",

@@ -113,17 +113,22 @@ const FaultCase Rows[] = {
   {"WriteOfTheOutputIsShort", "-P korvanda.out -e inject=write:retval=3:when=1", 0, Answer.substr(3), Ok},
   {"WriteOfTheOutputReturnsZero", "-P korvanda.out -e inject=write:retval=0", EIO, "", "close_output"},
   {"CloseOfTheOutputFails", "-P korvanda.out -e inject=close:error=EIO", EIO, Answer, "close_output"},
-  // Interrupted calls are made again, not taken for failures; an
-  // interrupted close has closed all the same.
   // The report goes to standard output whole, in one write, and never into
   // the input: not where the look at standard output fails, nor where the
-  // input could not be opened and the look at its name fails.
+  // input could not be opened and the look at its name fails. A name that
+  // leads nowhere has nothing to protect.
   {"TheReportIsOneWrite", "-P korvanda.in -P report -e inject=read:error=EIO:when=1 -e inject=write:error=EIO:when=2",
    EIO, "", "read_count", Own, !Closed, "report"},
   {"FstatOfStandardOutputFails", "-P korvanda.in -e inject=read:error=EIO:when=1 -e inject=newfstatat:error=ENOMEM:when=2",
    EIO, "", "", Own, !Closed, "korvanda.in"},
   {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=EOVERFLOW:when=2",
    EACCES, Earlier, "", Own, !Closed, "korvanda.in"},
+  {"StatOfTheInputsNameSaysENOENT", "-P korvanda.in -e inject=openat,newfstatat:error=ENOENT", ENOENT, Earlier,
+   "open_input", Own, !Closed, "report"},
+  {"StatOfTheInputsNameSaysENOTDIR", "-P korvanda.in -e inject=openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier,
+   "open_input", Own, !Closed, "report"},
+  // Interrupted calls are made again, not taken for failures; an
+  // interrupted close has closed all the same.
   {"EveryKindOfCallInterruptedOnce",
    "-P korvanda.in -P korvanda.out -e inject=openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1",
    0, Answer, Ok},
@@ -140,15 +145,6 @@ std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
         {"FcntlLocksOfBothSay" + error,
          "-P korvanda.in -P korvanda.out -e inject=fcntl:error=" + error, 0,
          Answer, Ok});
-  }
-  // A name that leads nowhere has nothing to protect.
-  for (const auto& [error, code] :
-       {std::pair{"ENOENT", ENOENT}, {"ENOTDIR", ENOTDIR}}) {
-    rows.push_back(
-        {std::string("StatOfTheInputsNameSays") + error,
-         std::string("-P korvanda.in -e inject=openat,newfstatat:error=") +
-             error,
-         code, Earlier, "open_input", Own, !Closed, "report"});
   }
   for (const auto& [error, code] :
        {std::pair{"EIO", EIO}, {"EOVERFLOW", EOVERFLOW}}) {

@@ -44,9 +44,9 @@ quick_packages=(cmake ninja-build g++ libgtest-dev strace valgrind time
 # dpkg-shlibdeps, which reads the other processor's C library where Debian
 # installs it (libc6:arm64, libc6:s390x).
 all_packages=(clang libclang-rt-14-dev lld-14 g++-mingw-w64-x86-64 wine64
-  qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu gcovr lintian faketime
-  diffoscope-minimal strip-nondeterminism build-essential debhelper
-  valgrind-if-available libc6:arm64 libc6:s390x)
+  python3-pefile qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu gcovr
+  lintian faketime diffoscope-minimal strip-nondeterminism build-essential
+  debhelper valgrind-if-available libc6:arm64 libc6:s390x)
 if $all; then
   need_packages "${quick_packages[@]}" "${all_packages[@]}"
 else

@@ -19,6 +19,10 @@
 #                                      (debian/tests/installed)
 #   check.sh windows-zip WINDOWS_BUILD the .zip holds the program, its map,
 #                                      NEWS, the licence and README
+#   check.sh windows-version WINDOWS_BUILD SOURCE
+#                                      korvanda.exe's version resource
+#                                      names SOURCE's version, licence and
+#                                      program, and moved no stop place
 #   check.sh release OUT WINDOWS_BUILD RELEASE
 #                                      the release in RELEASE: the tarball
 #                                      (holding every tracked file but what
@@ -82,6 +86,40 @@ case $1 in
     # In the order strip-nondeterminism leaves them: by name.
     printf '%s\n' LICENSE NEWS README.txt korvanda.exe korvanda.stops.txt |
       diff - "$scratch/list"
+    ;;
+  windows-version)
+    # Debian's Python, with Debian's pefile, whatever python3 comes first
+    # in PATH.
+    /usr/bin/python3 -c 'import pefile' 2>/dev/null ||
+      skip "needs pefile for /usr/bin/python3 (Debian package python3-pefile)"
+    version=$(sed -n 's/^project(korvanda VERSION \([0-9.]*\) .*/\1/p' \
+      "$3/CMakeLists.txt")
+    # .rsrc after .text, and no time in it: the stop places and the bytes
+    # stay as they were without it.
+    /usr/bin/python3 - "$2/korvanda.exe" >"$scratch/read" <<'EOF'
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+names = [s.Name.rstrip(b"\0").decode() for s in pe.sections]
+print("order:", "ok" if names.index(".rsrc") > names.index(".text") else names)
+print("time:", pe.DIRECTORY_ENTRY_RESOURCE.struct.TimeDateStamp)
+f = pe.VS_FIXEDFILEINFO[0]
+for name in "File", "Product":
+    ms, ls = getattr(f, name + "VersionMS"), getattr(f, name + "VersionLS")
+    print(name, ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF, sep=".")
+for table in (t for i in pe.FileInfo[0] if i.Key == b"StringFileInfo"
+              for t in i.StringTable):
+    for key, value in sorted(table.entries.items()):
+        print(key.decode() + ":", value.decode())
+EOF
+    cat "$scratch/read"
+    { echo "order: ok" && echo "time: 0" &&
+      echo "File.$version.0" && echo "Product.$version.0" &&
+      echo "FileDescription: $(grep -m1 '^korvanda \\-' "$3/doc/korvanda.1" |
+        sed 's/\\-/-/g')" &&
+      echo "FileVersion: $version" && echo "InternalName: korvanda" &&
+      echo "LegalCopyright: $(grep -m1 '^Copyright ' "$3/LICENSE")" &&
+      echo "OriginalFilename: korvanda.exe" && echo "ProductName: korvanda" &&
+      echo "ProductVersion: $version"; } | diff - "$scratch/read"
     ;;
   release)
     rm -rf "$4"

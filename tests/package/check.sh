@@ -18,11 +18,16 @@
 #                                      installed-package test
 #                                      (debian/tests/installed)
 #   check.sh windows-zip WINDOWS_BUILD the .zip holds the program, its map,
-#                                      NEWS, the licence and README
+#                                      the example, NEWS, the licence and
+#                                      README.txt
 #   check.sh windows-version WINDOWS_BUILD SOURCE
 #                                      korvanda.exe's version resource
 #                                      names SOURCE's version, licence and
 #                                      program, and moved no stop place
+#   check.sh windows-readme WINDOWS_BUILD WINE PREFIX
+#                                      each cmd command README.txt shows,
+#                                      run by Wine's cmd in the .zip
+#                                      unpacked, prints what it says
 #   check.sh release OUT WINDOWS_BUILD RELEASE
 #                                      the release in RELEASE: the tarball
 #                                      (holding every tracked file but what
@@ -84,7 +89,8 @@ case $1 in
     cmake --build "$2" --target zip >/dev/null
     cmake -E tar tf "$2"/korvanda-*.zip >"$scratch/list"
     # In the order strip-nondeterminism leaves them: by name.
-    printf '%s\n' LICENSE NEWS README.txt korvanda.exe korvanda.stops.txt |
+    printf '%s\n' LICENSE NEWS README.txt korvanda.exe korvanda.in \
+      korvanda.stops.txt |
       diff - "$scratch/list"
     ;;
   windows-version)
@@ -120,6 +126,31 @@ EOF
       echo "LegalCopyright: $(grep -m1 '^Copyright ' "$3/LICENSE")" &&
       echo "OriginalFilename: korvanda.exe" && echo "ProductName: korvanda" &&
       echo "ProductVersion: $version"; } | diff - "$scratch/read"
+    ;;
+  windows-readme)
+    # Wine's findstr is a stub that prints nothing: README.txt shows find.
+    # Its PowerShell lines cannot run here.
+    "${0%/*}/../windows/make-prefix.sh" "$4" "$3"
+    mkdir -p "$4.tmp" "$4.home"
+    mkdir "$scratch/korvanda"
+    zip=$(realpath "$2"/korvanda-*.zip)
+    cd "$scratch/korvanda"
+    cmake -E tar xf "$zip"
+    # "    C:\korvanda>command", then what it prints, blank lines aside.
+    tr -d '\r' <README.txt | awk '
+      /^    [A-Z]:\\[^>]*>/ {
+        sub(/^[^>]*>/, ""); out = 1; print "== " $0
+        shown = $0; gsub(/\^/, "^^", shown); gsub(/[<>&|]/, "^&", shown)
+        gsub(/%/, "%%", shown)
+        printf "@echo == %s\r\n%s\r\n", shown, $0 >"../run.bat"; next }
+      /^    / && out { print substr($0, 5); next }
+      !/^$/ { out = 0 }' >../expected
+    (unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+      WINEPREFIX=$4 TMPDIR=$4.tmp HOME=$4.home WINEDEBUG=-all \
+        "$3" cmd /c "@echo off & call ..\run.bat") </dev/null |
+      tr -d '\r\0' | grep -v '^$' >../printed || true
+    cat ../printed
+    diff ../expected ../printed
     ;;
   release)
     rm -rf "$4"

@@ -94,8 +94,7 @@ case $1 in
       diff - "$scratch/list"
     ;;
   windows-version)
-    # Debian's Python, with Debian's pefile, whatever python3 comes first
-    # in PATH.
+    # Debian's Python and pefile, whatever python3 PATH finds first.
     /usr/bin/python3 -c 'import pefile' 2>/dev/null ||
       skip "needs pefile for /usr/bin/python3 (Debian package python3-pefile)"
     version=$(sed -n 's/^project(korvanda VERSION \([0-9.]*\) .*/\1/p' \
@@ -118,23 +117,21 @@ for table in (t for i in pe.FileInfo[0] if i.Key == b"StringFileInfo"
         print(key.decode() + ":", value.decode())
 EOF
     cat "$scratch/read"
-    { echo "order: ok" && echo "time: 0" &&
-      echo "File.$version.0" && echo "Product.$version.0" &&
-      echo "FileDescription: $(grep -m1 '^korvanda \\-' "$3/doc/korvanda.1" |
-        sed 's/\\-/-/g')" &&
-      echo "FileVersion: $version" && echo "InternalName: korvanda" &&
-      echo "LegalCopyright: $(grep -m1 '^Copyright ' "$3/LICENSE")" &&
-      echo "OriginalFilename: korvanda.exe" && echo "ProductName: korvanda" &&
-      echo "ProductVersion: $version"; } | diff - "$scratch/read"
+    name=$(grep -m1 '^korvanda \\-' "$3/doc/korvanda.1" | sed 's/\\-/-/g')
+    copyright=$(grep -m1 '^Copyright ' "$3/LICENSE")
+    printf '%s\n' "order: ok" "time: 0" "File.$version.0" "Product.$version.0" \
+      "FileDescription: $name" "FileVersion: $version" \
+      "InternalName: korvanda" "LegalCopyright: $copyright" \
+      "OriginalFilename: korvanda.exe" "ProductName: korvanda" \
+      "ProductVersion: $version" | diff - "$scratch/read"
     ;;
   windows-readme)
     # Wine's findstr is a stub that prints nothing: README.txt shows find.
     # Its PowerShell lines cannot run here.
     "${0%/*}/../windows/make-prefix.sh" "$4" "$3"
     mkdir -p "$4.tmp" "$4.home"
-    mkdir "$scratch/korvanda"
     zip=$(realpath "$2"/korvanda-*.zip)
-    cd "$scratch/korvanda"
+    mkdir "$scratch/korvanda" && cd "$scratch/korvanda"
     cmake -E tar xf "$zip"
     # "    C:\korvanda>command", then what it prints, blank lines aside.
     tr -d '\r' <README.txt | awk '

@@ -1,6 +1,7 @@
 # One version wherever a release names it: the project's (CMakeLists.txt),
 # the upstream part of the last entry of debian/changelog (1.1.0 of
-# 1.1.0-1), the first of NEWS and the manual pages' headers. Run as a test:
+# 1.1.0-1), the first of NEWS, the manual pages' headers and what
+# korvanda-explain --version prints. Run as a test:
 #   cmake -DSOURCE_DIR=. -P cmake/release_version.cmake
 file(STRINGS ${SOURCE_DIR}/CMakeLists.txt project
      REGEX "^project\\(korvanda VERSION [0-9.]+ ")
@@ -23,3 +24,8 @@ foreach(check IN LISTS expected)
       "(CMakeLists.txt's): ${first}")
   endif()
 endforeach()
+# The script is installed as it is, with nothing of the build to ask.
+file(STRINGS ${SOURCE_DIR}/scripts/explain-stop.sh said REGEX "^version=")
+if(NOT said STREQUAL "version=${version}")
+  message(SEND_ERROR "scripts/explain-stop.sh says ${said}, not version=${version}")
+endif()

@@ -3,20 +3,27 @@
 # printed and the map of stop places the build writes beside the program.
 #
 #   explain-stop.sh [--program PATH] ["Runtime error 239 at 00401765"]
+#   explain-stop.sh --version
 #
 # Without a line, reads one from standard input, so a run's output can be
 # piped in. PATH is the program that printed the line: its map is looked
-# for beside it, then in ../share/korvanda/ from it. Without --program the
+# for beside it, then in ../share/korvanda/ from it, and refused unless its
+# header names that program's build. Without --program the
 # map is the one installed with this script (../share/korvanda/ from
 # where it stands: /usr/share/korvanda/ for the package), else, run from
 # a checkout, build/release/korvanda.stops.txt.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+version=1.1.0
 usage="usage: ${0##*/} [--program PATH] [LINE]"
 program=
 case "${1:-}" in
   --help)
     echo "$usage"
+    exit 0
+    ;;
+  --version)
+    echo "korvanda-explain (korvanda) $version"
     exit 0
     ;;
   --program)
@@ -48,6 +55,35 @@ done
 if [ -z "$map" ]; then
   echo "no map of stop places found; name the program with --program" >&2
   exit 2
+fi
+
+# The build a program is, as its map's header names it: the GNU build-id
+# from its note (either byte order, 4-byte aligned, as the linker lays
+# notes out), read without binutils, which the package does not depend on;
+# else the SHA-256 of the file.
+build_of() {
+  local at bytes size
+  at=$(LC_ALL=C grep -obUaP -m1 '(\x04\x00{3}[\x01-\x40]\x00{3}\x03\x00{3}|\x00{3}\x04\x00{3}[\x01-\x40]\x00{3}\x03)GNU\x00' \
+    "$1" | head -n 1 | cut -d: -f1) || true
+  if [ -n "$at" ] && [ $((at % 4)) -eq 0 ]; then
+    read -ra bytes < <(od -An -v -tu1 -j "$at" -N 8 "$1")
+    size=$((bytes[0] == 4 ? bytes[4] : bytes[7]))
+    echo "build-id $(od -An -v -tx1 -j $((at + 16)) -N "$size" "$1" | tr -d ' \n')"
+  else
+    echo "sha256 $(sha256sum <"$1" | cut -d' ' -f1)"
+  fi
+}
+if [ -n "$program" ]; then
+  [ -f "$program" ] || {
+    echo "no program $program" >&2
+    exit 2
+  }
+  names=$(sed -n '1s/^# korvanda [^ ]*, //p' "$map")
+  is=$(build_of "$program")
+  if [ "$names" != "$is" ]; then
+    echo "$map is the map of another build (${names:-none named}), not of $program ($is)" >&2
+    exit 1
+  fi
 fi
 
 if [[ ! $line =~ Runtime\ error\ +([0-9]+)\ at\ ([0-9A-F]{8}) ]]; then

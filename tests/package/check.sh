@@ -23,7 +23,14 @@
 #                                      the release in RELEASE: the tarball
 #                                      (holding every tracked file but what
 #                                      only the repository needs), the
-#                                      .debs and the .zip, and SHA256SUMS
+#                                      .debs, the .zip, the static Linux
+#                                      tarballs (OUT/linux), and SHA256SUMS
+#   check.sh linux-tarballs LINUX      each static Linux tarball in LINUX,
+#                                      unpacked, passes the installed-
+#                                      package test (under qemu-user for
+#                                      another processor), and its
+#                                      korvanda-explain refuses another
+#                                      processor's map
 #   check.sh tarball OUT               the tarball unpacked, with no git,
 #                                      builds and tests as README says
 #   check.sh shellcheck SOURCE         shellcheck over every script
@@ -95,7 +102,24 @@ case $1 in
       sort >"$scratch/tracked"
     diff "$scratch/tracked" "$scratch/held" ||
       { echo "the tarball does not hold what it must (< missing, > more)"; exit 1; }
+    cp "$2"/linux/korvanda-*-linux-*.tar.xz "$4"
     (cd "$4" && sha256sum -- * >SHA256SUMS && cat SHA256SUMS)
+    ;;
+  linux-tarballs)
+    for tarball in "$2"/korvanda-*-linux-*.tar.xz; do
+      tar xJf "$tarball" -C "$scratch"
+      name=$(basename "$tarball" .tar.xz) processor=${tarball%.tar.xz}
+      processor=${processor##*-linux-}
+      [ "$processor" = "$(uname -m)" ] && run= || run=qemu-$processor
+      echo "$name:"
+      KORVANDA_PREFIX=$scratch/$name KORVANDA_RUN=$run \
+        "${0%/*}/../../debian/tests/installed"
+    done
+    cd "$scratch"/korvanda-*-linux-x86_64/bin
+    cp ../../korvanda-*-linux-s390x/share/korvanda/korvanda.stops.txt .
+    ! ./korvanda-explain --program korvanda "Runtime error 2 at 00400000" \
+      2>refused && grep -q 'is the map of another build' refused &&
+      [ "$(wc -l <refused)" -eq 1 ] && cat refused
     ;;
   tarball)
     # Outside any repository: git, were anything to call it, finds none.

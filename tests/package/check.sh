@@ -33,6 +33,9 @@
 #                                      processor's map
 #   check.sh tarball OUT               the tarball unpacked, with no git,
 #                                      builds and tests as README says
+#   check.sh report-lines SOURCE MAP   each report line README and the
+#                                      manual pages show is in MAP, and so
+#                                      is the place shown beneath it
 #   check.sh shellcheck SOURCE         shellcheck over every script
 #   check.sh format SOURCE             the C++ sources follow .clang-format
 # A check that cannot run here exits 77 and says why.
@@ -131,6 +134,21 @@ case $1 in
       exit 1
     fi
     grep -E '^[0-9]+% tests passed' "$scratch/log"
+    ;;
+  report-lines)
+    cd "$2"
+    awk -F '\t' 'FNR == NR { if ($1 ~ /^[0-9A-F]+$/) row[$1] = $0; next }
+      want != "" && /stopped at:/ && !index($0, want) { bad = bad at want "\n" }
+      { want = "" }
+      match($0, /Runtime error +[0-9]+ at [0-9A-F]+/) {
+        split(substr($0, RSTART, RLENGTH), w, / +/)
+        at = FILENAME ":" FNR ": " w[5] " is not "; shown++
+        if (!(w[5] in row)) { bad = bad at "a stop place in the map\n"; next }
+        split(row[w[5]], f, "\t")
+        if ((" " f[5] ",") !~ (" " w[3] "[ ,]")) bad = bad at "a place ending with " w[3] "\n"
+        want = "stopped at:  " f[3] " (" f[2] ")"
+      }
+      END { printf "%s", bad; exit bad != "" || !shown }' "$3" README.md doc/*.1
     ;;
   shellcheck)
     needs shellcheck shellcheck

@@ -29,3 +29,9 @@ file(STRINGS ${SOURCE_DIR}/scripts/explain-stop.sh said REGEX "^version=")
 if(NOT said STREQUAL "version=${version}")
   message(SEND_ERROR "scripts/explain-stop.sh says ${said}, not version=${version}")
 endif()
+# The Debian package's holder builds it again from the tag its changelog
+# names, the release's.
+file(STRINGS ${SOURCE_DIR}/debian/changelog tag REGEX "upstream tag v" LIMIT_COUNT 1)
+if(NOT tag MATCHES "upstream tag v${version}\\.$")
+  message(SEND_ERROR "debian/changelog names no upstream tag v${version}: ${tag}")
+endif()

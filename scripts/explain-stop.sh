@@ -58,17 +58,32 @@ if [ -z "$map" ]; then
 fi
 
 # The build a program is, as its map's header names it: the GNU build-id
-# from its note (either byte order, 4-byte aligned, as the linker lays
-# notes out), read without binutils, which the package does not depend on;
-# else the SHA-256 of the file.
+# from its note, which the linker puts among the first bytes of the file
+# (4-byte aligned, in the program's byte order), read with od and awk
+# alone: the package does not depend on binutils, and a distribution's
+# grep may lack -P. Else the SHA-256 of the file.
 build_of() {
-  local at bytes size
-  at=$(LC_ALL=C grep -obUaP -m1 '(\x04\x00{3}[\x01-\x40]\x00{3}\x03\x00{3}|\x00{3}\x04\x00{3}[\x01-\x40]\x00{3}\x03)GNU\x00' \
-    "$1" | head -n 1 | cut -d: -f1) || true
-  if [ -n "$at" ] && [ $((at % 4)) -eq 0 ]; then
-    read -ra bytes < <(od -An -v -tu1 -j "$at" -N 8 "$1")
-    size=$((bytes[0] == 4 ? bytes[4] : bytes[7]))
-    echo "build-id $(od -An -v -tx1 -j $((at + 16)) -N "$size" "$1" | tr -d ' \n')"
+  local id
+  id=$(od -An -v -tu1 -N 65536 "$1" | awk '
+    { for (i = 1; i <= NF; i++) b[n++] = $i }
+    function word(at, little) {
+      return little ? b[at] + 256 * (b[at + 1] + 256 * (b[at + 2] + 256 * b[at + 3])) \
+                    : b[at + 3] + 256 * (b[at + 2] + 256 * (b[at + 1] + 256 * b[at]))
+    }
+    END {
+      for (at = 0; at + 16 <= n; at += 4) {
+        if (b[at + 12] != 71 || b[at + 13] != 78 || b[at + 14] != 85 || b[at + 15] != 0)
+          continue
+        for (little = 0; little < 2; little++) {
+          size = word(at + 4, little)
+          if (word(at, little) != 4 || word(at + 8, little) != 3 || size > 64) continue
+          for (i = 0; i < size; i++) printf "%02x", b[at + 16 + i]
+          exit
+        }
+      }
+    }')
+  if [ -n "$id" ]; then
+    echo "build-id $id"
   else
     echo "sha256 $(sha256sum <"$1" | cut -d' ' -f1)"
   fi

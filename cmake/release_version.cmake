@@ -24,14 +24,11 @@ foreach(check IN LISTS expected)
       "(CMakeLists.txt's): ${first}")
   endif()
 endforeach()
-# The script is installed as it is, with nothing of the build to ask.
+# What korvanda-explain --version prints, and the tag the Debian changelog
+# names for a .deb's holder to build again from.
 file(STRINGS ${SOURCE_DIR}/scripts/explain-stop.sh said REGEX "^version=")
-if(NOT said STREQUAL "version=${version}")
-  message(SEND_ERROR "scripts/explain-stop.sh says ${said}, not version=${version}")
-endif()
-# The Debian package's holder builds it again from the tag its changelog
-# names, the release's.
-file(STRINGS ${SOURCE_DIR}/debian/changelog tag REGEX "upstream tag v" LIMIT_COUNT 1)
-if(NOT tag MATCHES "upstream tag v${version}\\.$")
-  message(SEND_ERROR "debian/changelog names no upstream tag v${version}: ${tag}")
+file(STRINGS ${SOURCE_DIR}/debian/changelog tag REGEX "upstream tag" LIMIT_COUNT 1)
+if(NOT said STREQUAL "version=${version}" OR NOT tag MATCHES "tag v${version}\\.$")
+  message(SEND_ERROR "scripts/explain-stop.sh (${said}) or debian/changelog "
+    "(${tag}) does not say version ${version}")
 endif()

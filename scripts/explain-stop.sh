@@ -15,7 +15,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 version=1.1.0
-usage="usage: ${0##*/} [--program PATH] [LINE]"
+usage="usage: ${0##*/} [--program PATH] [LINE] | --version"
 program=
 case "${1:-}" in
   --help)

@@ -24,11 +24,9 @@ foreach(check IN LISTS expected)
       "(CMakeLists.txt's): ${first}")
   endif()
 endforeach()
-# What korvanda-explain --version prints, and the tag the Debian changelog
-# names for a .deb's holder to build again from.
+# korvanda-explain --version; the tag a .deb's holder builds again from.
 file(STRINGS ${SOURCE_DIR}/scripts/explain-stop.sh said REGEX "^version=")
 file(STRINGS ${SOURCE_DIR}/debian/changelog tag REGEX "upstream tag" LIMIT_COUNT 1)
 if(NOT said STREQUAL "version=${version}" OR NOT tag MATCHES "tag v${version}\\.$")
-  message(SEND_ERROR "scripts/explain-stop.sh (${said}) or debian/changelog "
-    "(${tag}) does not say version ${version}")
+  message(SEND_ERROR "not version ${version}: explain-stop.sh ${said}; ${tag}")
 endif()

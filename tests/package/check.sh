@@ -131,8 +131,7 @@ case $1 in
   report-lines)
     cd "$2"
     awk -F '\t' 'FNR == NR { if ($1 ~ /^[0-9A-F]+$/) row[$1] = $0; next }
-      want != "" && /stopped at:/ && !index($0, want) { bad = bad at want "\n" }
-      { want = "" }
+      want != "" && /stopped at:/ && !index($0, want) { bad = bad at want "\n" } { want = "" }
       match($0, /Runtime error +[0-9]+ at [0-9A-F]+/) {
         split(substr($0, RSTART, RLENGTH), w, / +/)
         at = FILENAME ":" FNR ": " w[5] " is not "; shown++

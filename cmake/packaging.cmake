@@ -30,4 +30,20 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/doc/korvanda.1
     ${PROJECT_SOURCE_DIR}/doc/korvanda-explain.1
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The static program, for any distribution: what the above installs, as
+  # a bin/ and share/ tree in a tarball of its own, with README, NEWS, the
+  # licence, the example and the C library's notice. scripts/linux-release.sh
+  # makes the release's three.
+  if(KORVANDA_STATIC)
+    set(tarball korvanda-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+    add_custom_target(linux-tarball
+      COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+        -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DVERSION=${PROJECT_VERSION}
+        -DPROCESSOR=${CMAKE_SYSTEM_PROCESSOR}
+        -DCOMPILER=${CMAKE_CXX_COMPILER}
+        -DOUTPUT=${CMAKE_BINARY_DIR}/${tarball}.tar.xz
+        -P ${PROJECT_SOURCE_DIR}/cmake/linux_tarball.cmake
+      DEPENDS korvanda
+      VERBATIM)
+  endif()
 endif()

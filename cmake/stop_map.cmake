@@ -1,9 +1,14 @@
 # Writes the map of a built program's stop places: for each, the value its
 # report line shows, where it is in the source, what is checked there and
 # the exit status it ends with. Run by the build after each link:
-#   cmake -DPROGRAM=... -DNM=... -DOBJDUMP=... -DSOURCE=... -DSOURCE_NAME=...
-#         -DTABLE=... -DSTATUSES=... -DSYSTEM=linux|windows -DOUTPUT=...
-#         -P stop_map.cmake
+#   cmake -DPROGRAM=... -DNM=... -DOBJDUMP=... -DREADELF=... -DSOURCE=...
+#         -DSOURCE_NAME=... -DTABLE=... -DSTATUSES=... -DSYSTEM=linux|windows
+#         -DVERSION=... -DOUTPUT=... -P stop_map.cmake
+# Its header names the version and the build the map belongs to, which
+# korvanda-explain checks a program against: the GNU build-id of a Linux
+# program, which stripping (as debhelper does after this map is written)
+# keeps; else, for a Windows program (whose own checksum is a 32-bit sum)
+# or a link that gave none, the SHA-256 of the program as linked.
 # The statuses a place ends with are named in TABLE and given in the
 # system's codes from STATUSES, whose rows, with their meanings, follow the
 # places.
@@ -38,7 +43,20 @@ korvanda_read_statuses(${STATUSES})
 file(READ ${SOURCE} source)
 file(STRINGS ${TABLE} rows REGEX "^[a-z_]+\t")
 get_filename_component(program_name ${PROGRAM} NAME)
-set(map "# Stop places of ${program_name}: the value in its report line, the\n")
+set(build "")
+if(SYSTEM STREQUAL "linux" AND READELF)
+  execute_process(COMMAND ${READELF} -n ${PROGRAM} OUTPUT_VARIABLE notes
+                  RESULT_VARIABLE failed)
+  if(NOT failed AND notes MATCHES "Build ID: ([0-9a-f]+)")
+    set(build "build-id ${CMAKE_MATCH_1}")
+  endif()
+endif()
+if(NOT build)
+  file(SHA256 ${PROGRAM} sum)
+  set(build "sha256 ${sum}")
+endif()
+set(map "# korvanda ${VERSION}, ${build}\n")
+string(APPEND map "# Stop places of ${program_name}: the value in its report line, the\n")
 string(APPEND map "# source line, the place, what is checked there, the exit statuses,\n")
 string(APPEND map "# the names of their rows below.\n")
 set(count 0)

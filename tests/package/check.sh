@@ -32,9 +32,14 @@
 #                                      the release in RELEASE: the tarball
 #                                      (holding every tracked file but what
 #                                      only the repository needs), the
-#                                      .debs and the .zip, and SHA256SUMS
+#                                      .debs, the .zip, the static Linux
+#                                      tarballs (OUT/linux), and SHA256SUMS
+#   check.sh linux-tarballs LINUX      each static Linux tarball, unpacked,
+#                                      passes the installed-package test;
+#                                      korvanda-explain refuses another's map
 #   check.sh tarball OUT               the tarball unpacked, with no git,
 #                                      builds and tests as README says
+#   check.sh report-lines SOURCE MAP   the documents' report lines are MAP's
 #   check.sh shellcheck SOURCE         shellcheck over every script
 #   check.sh format SOURCE             the C++ sources follow .clang-format
 # A check that cannot run here exits 77 and says why.
@@ -161,7 +166,22 @@ EOF
       sort >"$scratch/tracked"
     diff "$scratch/tracked" "$scratch/held" ||
       { echo "the tarball does not hold what it must (< missing, > more)"; exit 1; }
+    cp "$2"/linux/korvanda-*-linux-*.tar.xz "$4"
     (cd "$4" && sha256sum -- * >SHA256SUMS && cat SHA256SUMS)
+    ;;
+  linux-tarballs)
+    for tarball in "$2"/korvanda-*-linux-*.tar.xz; do
+      tar xJf "$tarball" -C "$scratch"
+      name=$(basename "$tarball" .tar.xz)
+      [ "${name##*-}" = "$(uname -m)" ] && run= || run=qemu-${name##*-}
+      KORVANDA_PREFIX=$scratch/$name KORVANDA_RUN=$run \
+        "${0%/*}/../../debian/tests/installed" | sed "s/^/$name: /"
+    done
+    cd "$scratch"/korvanda-*-linux-x86_64/bin
+    cp ../../korvanda-*-linux-s390x/share/korvanda/korvanda.stops.txt .
+    value=$(awk '$3 == "position_order" { print $1 }' korvanda.stops.txt)
+    out=$(./korvanda-explain --program korvanda "Runtime error 239 at $value" 2>&1) || true
+    echo "$out" && [[ $out == *"map of another build"* && $out != *$'\n'* ]]
     ;;
   tarball)
     # Outside any repository: git, were anything to call it, finds none.
@@ -173,6 +193,20 @@ EOF
       exit 1
     fi
     grep -E '^[0-9]+% tests passed' "$scratch/log"
+    ;;
+  report-lines)
+    cd "$2"
+    awk -F '\t' 'FNR == NR { if ($1 ~ /^[0-9A-F]+$/) row[$1] = $0; next }
+      want != "" && /stopped at:/ && !index($0, want) { bad = bad at want "\n" } { want = "" }
+      match($0, /Runtime error +[0-9]+ at [0-9A-F]+/) {
+        split(substr($0, RSTART, RLENGTH), w, / +/)
+        at = FILENAME ":" FNR ": " w[5] " is not "; shown++
+        if (!(w[5] in row)) { bad = bad at "a stop place in the map\n"; next }
+        split(row[w[5]], f, "\t")
+        if ((" " f[5] ",") !~ (" " w[3] "[ ,]")) bad = bad at "a place ending with " w[3] "\n"
+        want = "stopped at:  " f[3] " (" f[2] ")"
+      }
+      END { printf "%s", bad; exit bad != "" || !shown }' "$3" README.md doc/*.1
     ;;
   shellcheck)
     needs shellcheck shellcheck

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Same source, same bytes: the release (the source tarball, each .deb for
-# amd64, arm64 and s390x with its debug symbols, and the Windows .zip),
+# amd64, arm64 and s390x with its debug symbols, the Windows .zip and the
+# static Linux tarballs),
 # made a second time with all a builder can vary changed, is the same
 # byte for byte as the first.
 #
@@ -69,6 +70,7 @@ again() {
       cp -r korvanda/debian korvanda-$version/
       cd korvanda-$version
       tests/package/build-debs.sh
+      ../korvanda/scripts/linux-release.sh ../korvanda-$version.tar.xz ../linux
       cmake -S . -B windows --preset windows -DBUILD_TESTING=OFF
       cmake --build windows --target zip" >"$elsewhere/second.log" 2>&1); then
     tail -n 60 "$elsewhere/second.log"
@@ -97,8 +99,8 @@ compare() {
     fi
   done <"$first/SHA256SUMS"
   cmp -s "$first/SHA256SUMS" "$second/SHA256SUMS" || failed=1
-  [ "$count" -eq 8 ] ||
-    fail "expected a tarball, 6 .debs and a .zip, found $count files"
+  [ "$count" -eq 11 ] ||
+    fail "expected a tarball, 6 .debs, a .zip and 3 Linux tarballs, found $count files"
   return "$failed"
 }
 case ${1:-} in

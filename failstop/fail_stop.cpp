@@ -39,6 +39,42 @@ void FillReport() {
   } while (u != 0);
 }
 
+// A run writes only into what it holds. Standard output takes the report
+// where it keeps nothing (a terminal, a pipe), where it is the output this
+// run holds (korvanda >korvanda.out), or where it is no file a run, this
+// one or another, has taken as its input or output, and none another
+// program holds a lock on. The input is known by what the run opened,
+// even where it was then refused, and by what its name leads to now. A
+// look that fails keeps the report out; only a name that leads nowhere
+// has nothing to protect. Where no locks are offered, the comparisons
+// alone decide. The look comes before the write: a run that ends between
+// the two can still receive the report.
+bool MayReport() {
+  using platform::Found;
+  using platform::Hold;
+  platform::FileIdentity out;
+  platform::FileIdentity file;
+  const Found kind = platform::LookAtStandardOutput(out);
+  if (kind != Found::Keeping) {
+    return kind == Found::Passing;
+  }
+  if (platform::InputIdentity(file) && platform::SameFile(out, file)) {
+    return false;
+  }
+  const Found named = platform::LookAtName(textio::InputFile.Name, file);
+  if (named == Found::Unknown ||
+      (named != Found::Nowhere && platform::SameFile(out, file))) {
+    return false;
+  }
+  if (textio::OutputFile.Mode == textio::StreamMode::Output &&
+      platform::LookAt(textio::OutputFile.Handle, file) == Found::Keeping &&
+      platform::SameFile(out, file)) {
+    return true;
+  }
+  const Hold hold = platform::StandardOutputHold();
+  return hold == Hold::Free || hold == Hold::NoLocks;
+}
+
 // The report's value for a place (see stop_site.h).
 std::uint32_t SiteValue(StopSite place) {
   constexpr std::uintptr_t FixedImageBase = 0x00400000;
@@ -60,7 +96,9 @@ void EndProgram() {
   if (FailureSite != 0) {
     FillReport();
     textio::SaveOutputBeforeStop();
-    platform::WriteStandardOutput(Report, ReportLength);
+    if (MayReport()) {
+      platform::WriteStandardOutput(Report, ReportLength);
+    }
     FailureSite = 0;
   }
   textio::CloseDataFiles();

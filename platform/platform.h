@@ -48,11 +48,52 @@ bool CloseFile(FileHandle file);
 std::uint32_t LastError();
 
 // Writes to the process's standard output, with one call where the system
-// takes it whole; any failure goes unnoticed. Never into the input: where
-// standard output is the file the run opened as its input, or the file
-// its name leads to now, or where either cannot be looked at, nothing is
-// written.
+// takes it whole; any failure goes unnoticed. It judges nothing: whether
+// the report may go there is decided above, over the looks below.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
+
+// Which file a handle or a name leads to, as the system tells files apart
+// whatever their names: a volume and a number there; a device by the
+// device itself, whichever node names it. A volume the system leaves
+// unnamed (0) matches any: the number alone tells then.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t number[2] = {};
+};
+
+constexpr bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return (a.volume == 0 || b.volume == 0 || a.volume == b.volume) &&
+         a.number[0] == b.number[0] && a.number[1] == b.number[1];
+}
+
+enum class Found {
+  Keeping,  // a regular file or a disk: what is written there stays
+  Passing,  // a terminal, a pipe, a socket, another device: it keeps nothing
+  Nowhere,  // a name that leads to no file
+  Unknown,  // the look failed
+};
+
+// What the process's standard output is now; Unknown where it has none.
+Found LookAtStandardOutput(FileIdentity& identity);
+// What a file this run holds open is.
+Found LookAt(FileHandle file, FileIdentity& identity);
+// What a name leads to now, without opening it in any way another
+// program's hold could refuse.
+Found LookAtName(const char* name, FileIdentity& identity);
+// What the input's name led to when the run opened it, kept even where
+// the open was then refused (another program's lock), so that no rename
+// hides it; false where it led nowhere this run could look at.
+bool InputIdentity(FileIdentity& identity);
+
+enum class Hold {
+  Free,     // nobody holds the file: no other handle of it, nor this
+            // run's own, has a lock a writer would meet
+  Held,     // some handle of it, this run's other ones included, does
+  NoLocks,  // the system or its file system offers no locks to ask about
+  Unknown,  // asking failed
+};
+// Whether standard output, a regular file or a disk, is held.
+Hold StandardOutputHold();
 
 // Puts the process in a state where every end goes through EndProcess and
 // no file the program opens can take the place of a standard stream; a

@@ -123,6 +123,9 @@ const FaultCase Rows[] = {
    EIO, "", "", Own, !Closed, "korvanda.in"},
   {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=EOVERFLOW:when=2",
    EACCES, Earlier, "", Own, !Closed, "korvanda.in"},
+  // Nor where the input, refused its lock, is renamed before the report.
+  {"TheInputRefusedItsLockIsRenamed", "-P korvanda.in -e inject=openat:delay_exit=1000000:when=1", EBUSY, Earlier, "",
+   InputHeldThenRenamed, !Closed, "korvanda.in"},
   {"StatOfTheInputsNameSaysENOENT", "-P korvanda.in -e inject=openat,newfstatat:error=ENOENT", ENOENT, Earlier,
    "open_input", Own, !Closed, "report"},
   {"StatOfTheInputsNameSaysENOTDIR", "-P korvanda.in -e inject=openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier,

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -288,6 +289,13 @@ std::vector<std::string> ProgramCommand(const Scenario& setup) {
   return words;
 }
 
+// The file of the folder standard output is opened on, and whether for
+// appending.
+std::string StandardOutputName(const Scenario& setup) {
+  const std::string& file = setup.standard_output_file;
+  return file.rfind(">>", 0) == 0 ? file.substr(2) : file;
+}
+
 struct Running {
   pid_t pid = -1;
   int standard_output = -1;  // the read end, or -1 when nobody reads
@@ -304,8 +312,11 @@ Running Start(const Scenario& setup, const fs::path& folder) {
   }
   if (!setup.standard_output_file.empty()) {
     close(out[1]);
-    out[1] = open((folder / setup.standard_output_file).c_str(),
-                  O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const bool appends =
+        StandardOutputName(setup) != setup.standard_output_file;
+    out[1] = open(
+        (folder / StandardOutputName(setup)).c_str(),
+        (appends ? O_WRONLY | O_APPEND : O_RDWR) | O_CREAT | O_CLOEXEC, 0666);
     if (out[1] < 0) HarnessFault("cannot open standard output", errno);
   }
   const int wine_messages = RunsWindowsProgram()
@@ -419,6 +430,38 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
   return lost_server || lost_held_server;
 }
 
+// Once the run has opened korvanda.in (the second open the folder sees,
+// after standard output's), it is renamed away and another put in its
+// place. True when Wine lost its server.
+bool RunAndRenameInput(const Scenario& setup, const fs::path& folder,
+                       Result& result) {
+  const fs::path in = folder / "korvanda.in";
+  const int watch = inotify_init1(IN_CLOEXEC);
+  if (watch < 0 || inotify_add_watch(watch, in.c_str(), IN_OPEN) < 0) {
+    HarnessFault("cannot watch korvanda.in", errno);
+  }
+  const Running run = Start(setup, folder);
+  // A watch on a file names no file in its events: each is one size.
+  std::size_t opens = 0;
+  for (const auto deadline = Clock::now() + Patience; opens < 2;) {
+    if (Clock::now() >= deadline) {
+      ADD_FAILURE() << "harness: the run did not open korvanda.in";
+      break;
+    }
+    pollfd ready = {watch, POLLIN, 0};
+    inotify_event events[8];
+    const ssize_t got =
+        poll(&ready, 1, 10) > 0 ? read(watch, events, sizeof events) : 0;
+    opens += got > 0 ? static_cast<std::size_t>(got) / sizeof *events : 0;
+  }
+  close(watch);
+  fs::rename(in, folder / "saved.in");
+  WriteFile(in, "7 1 2 3 4 5 6\n");
+  const bool lost_server = Finish(run, setup, result);
+  result.input_after = ContentsOf(folder / "saved.in");
+  return lost_server;
+}
+
 // Makes korvanda.in and korvanda.out as the scenario says; false, with
 // why in `result.cannot`, where this machine cannot.
 bool MakeFiles(const Scenario& setup, const fs::path& scratch,
@@ -510,14 +553,17 @@ bool RunOnce(const Scenario& setup, Result& result) {
                    setup.input.value_or("")},
                   folder, {})
           : -1;
-  const Holder holder = kind == InputHeld ? HoldInput(folder) : Holder{};
-  bool lost_server = kind == InputHeld && !holder.held;
+  const bool held = kind == InputHeld || kind == InputHeldThenRenamed;
+  const Holder holder = held ? HoldInput(folder) : Holder{};
+  bool lost_server = held && !holder.held;
   if (kind == SecondRunSameFolder || kind == SecondRunOutputLinkedToInput) {
     lost_server |= RunWhileAnotherIsHeld(setup, folder, result);
+  } else if (kind == InputHeldThenRenamed) {
+    lost_server |= RunAndRenameInput(setup, folder, result);
   } else {
     lost_server |= Finish(Start(setup, folder), setup, result);
   }
-  if (kind == InputHeld) Release(holder);
+  if (held) Release(holder);
   if (writer > 0) {
     // A writer the program never let in waits for good.
     kill(writer, SIGKILL);
@@ -526,7 +572,7 @@ bool RunOnce(const Scenario& setup, Result& result) {
   result.output_after = ContentsOf(out);
   if (!setup.standard_output_file.empty()) {
     result.standard_output =
-        ContentsOf(folder / setup.standard_output_file).value_or("");
+        ContentsOf(folder / StandardOutputName(setup)).value_or("");
   }
   result.link_target_after = ContentsOf(folder / "answer.txt");
   if (!device.empty()) {
@@ -537,7 +583,7 @@ bool RunOnce(const Scenario& setup, Result& result) {
     }
     result.input_after = ReadFile((scratch.Path() / "device-image").string())
                              .substr(0, setup.input.value_or("").size());
-  } else if (!fs::is_symlink(in)) {
+  } else if (!fs::is_symlink(in) && kind != InputHeldThenRenamed) {
     result.input_after = ContentsOf(in);
   }
   if (result.output_after && !fs::is_symlink(out)) {

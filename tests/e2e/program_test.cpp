@@ -196,9 +196,20 @@ INSTANTIATE_TEST_SUITE_P(Program, Files, testing::Values(
   // or reads anything, and the first run's answer stands.
   F{"ASecondRunInTheSameFolder", SecondRunSameFolder, "busy", "open_output", Answer, Both, None},
   F{"ASecondRunWhoseOutputIsALinkToTheFirstRunsInput", SecondRunOutputLinkedToInput, "busy", "open_output", None, Linux,
-    Input}),
+    Input},
+  // Nor does its report go into the first run's answer.
+  F{"ASecondRunWhoseStandardOutputIsTheFirstRunsOutput", SecondRunSameFolder, "busy", "", Answer, Linux, None, "korvanda.out"},
+  F{"ASecondRunAppendingToTheFirstRunsOutput", SecondRunSameFolder, "busy", "", Answer, Linux, None, ">>korvanda.out"}),
   rows::ByName());
 // clang-format on
+
+// korvanda >korvanda.out: the output the run holds keeps the report.
+TEST(Report, GoesIntoTheOutputTheRunHolds) {
+  Scenario s = WithInput("4 1 3 3");
+  s.standard_output_file = "korvanda.out";
+  const Result r = RunBuiltProgram(s);
+  e2e::ExpectRun(r, 239, "position_order", r.standard_output, s.input);
+}
 
 // A batch job can be started in states a console never sees; the exit
 // status and the files must still tell the truth. Without a usable

@@ -9,8 +9,9 @@ constinit std::int32_t ProcessExitStatus = 0;
 constinit std::uint32_t FailureSite = 0;
 constinit std::uint8_t Report[ReportLength + 1] =
     "Runtime error     at 00000000\0\r\n";
-// The number of the place that stopped; a debugger or a core dump shows
-// it, but its work is in stop_site.h: volatile, so that every place's code
+// The number of the place that stopped. Every stop ends in the system's
+// own end, never in a core dump; a debugger stopped on the way out shows
+// it. Its work is in stop_site.h: volatile, so that every place's code
 // keeps a number of its own.
 constinit volatile std::uint32_t StoppedPlaceNumber = 0;
 
@@ -102,7 +103,8 @@ void EndProgram() {
     FailureSite = 0;
   }
   textio::CloseDataFiles();
-  platform::EndProcess(static_cast<std::uint32_t>(ProcessExitStatus));
+  // Already a status: 239, or a stream status mapped once as it came in.
+  platform::ExitWith(static_cast<std::uint8_t>(ProcessExitStatus));
 }
 
 }  // namespace failstop

@@ -95,27 +95,22 @@ enum class Hold {
 // Whether standard output, a regular file or a disk, is held.
 Hold StandardOutputHold();
 
-// Puts the process in a state where every end goes through EndProcess and
+// Puts the process in a state where every end comes back as a status and
 // no file the program opens can take the place of a standard stream; a
 // process that cannot be put so ends there, with the system's code.
 void PrepareProcess();
 
 // The exit status a code ends the process with: 0 for 0, else the code's
 // low 8 bits, or 255 where those are all zero (512, say), which would pass
-// for success.
+// for success. Each code is mapped once, where it comes in: a stream
+// status in failstop, a failed start here.
 constexpr std::uint8_t ExitStatusOf(std::uint32_t code) {
   const auto low = static_cast<std::uint8_t>(code & 255);
   return low != 0 || code == 0 ? low : 255;
 }
 
-// Ends the process with that status; the system's own end, which nothing
-// but EndProcess calls.
+// Ends the process with that status: the system's own end.
 [[noreturn]] void ExitWith(std::uint8_t status);
-
-// Every end of the process, with 0 or a failure code.
-[[noreturn]] inline void EndProcess(std::uint32_t code) {
-  ExitWith(ExitStatusOf(code));
-}
 
 // The first byte of the running program's image, wherever it was loaded.
 const void* ImageStart();

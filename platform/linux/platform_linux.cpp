@@ -225,7 +225,7 @@ void PrepareProcess() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) < 0 &&
         Retried([] { return open("/dev/null", O_RDWR); }) < 0) {
-      EndProcess(LastError());
+      ExitWith(ExitStatusOf(LastError()));
     }
   }
   // A vanished reader of standard output or a file-size limit must show as

@@ -59,7 +59,8 @@ bool MayReport() {
   if (kind != Found::Keeping) {
     return kind == Found::Passing;
   }
-  if (platform::InputIdentity(file) && platform::SameFile(out, file)) {
+  if (platform::IdentityOf(platform::Opened::Input, file) &&
+      platform::SameFile(out, file)) {
     return false;
   }
   const Found named = platform::LookAtName(textio::InputFile.Name, file);
@@ -67,10 +68,11 @@ bool MayReport() {
       (named != Found::Nowhere && platform::SameFile(out, file))) {
     return false;
   }
-  if (textio::OutputFile.Mode == textio::StreamMode::Output &&
-      platform::LookAt(textio::OutputFile.Handle, file) == Found::Keeping &&
+  // The output file takes it while this run holds it; one that another run
+  // held, even one that has ended since, takes none.
+  if (platform::IdentityOf(platform::Opened::Output, file) &&
       platform::SameFile(out, file)) {
-    return true;
+    return textio::OutputFile.Mode == textio::StreamMode::Output;
   }
   const Hold hold = platform::StandardOutputHold();
   return hold == Hold::Free || hold == Hold::NoLocks;

@@ -75,15 +75,15 @@ enum class Found {
 
 // What the process's standard output is now; Unknown where it has none.
 Found LookAtStandardOutput(FileIdentity& identity);
-// What a file this run holds open is.
-Found LookAt(FileHandle file, FileIdentity& identity);
 // What a name leads to now, without opening it in any way another
 // program's hold could refuse.
 Found LookAtName(const char* name, FileIdentity& identity);
-// What the input's name led to when the run opened it, kept even where
-// the open was then refused (another program's lock), so that no rename
-// hides it; false where it led nowhere this run could look at.
-bool InputIdentity(FileIdentity& identity);
+// What the input's, or the output's, name led to when the run opened it,
+// kept even where the open was then refused (another's lock), so that
+// neither a rename nor the other's end hides it; false where the open
+// found nothing this run could look at.
+enum class Opened { Input, Output };
+bool IdentityOf(Opened file, FileIdentity& identity);
 
 enum class Hold {
   Free,     // nobody holds the file: no other handle of it, nor this

@@ -76,11 +76,12 @@ Found Kind(int looked, const struct stat& info, FileIdentity& identity) {
                                                         : Found::Passing;
 }
 
-// What the input is: the output must never be the same file, by any name,
-// nor the same device. Kept from the first look at what was opened, even
-// where the lock is then refused.
-constinit FileIdentity Input = {};
-constinit bool InputKnown = false;
+// What the input and the output are, from the first look at what was
+// opened, kept even where the lock is then refused. The output must never
+// be the input, by any name, nor the same device.
+constinit FileIdentity Seen[2] = {};
+constinit bool Known[2] = {};
+constexpr auto Input = static_cast<int>(Opened::Input);
 
 // Every file the program opens goes through here, in this order: one
 // ordinary open, close-on-exec (a FIFO waits for its other end, a lease
@@ -88,7 +89,7 @@ constinit bool InputKnown = false;
 // a folder refused at once, not after the output has been emptied; a
 // regular file locked. The descriptor, or -1 with errno saying why.
 int OpenAndHold(const char* name, int flags, short lock, struct stat& info,
-                bool input) {
+                Opened opened) {
   const int fd = Retried([&] { return open(name, flags | O_CLOEXEC, 0666); });
   if (fd < 0) {
     return -1;
@@ -96,10 +97,8 @@ int OpenAndHold(const char* name, int flags, short lock, struct stat& info,
   if (Retried([&] { return fstat(fd, &info); }) != 0) {
     return Refuse(fd, errno);
   }
-  if (input) {
-    Input = IdentityOf(info);
-    InputKnown = true;
-  }
+  Seen[static_cast<int>(opened)] = IdentityOf(info);
+  Known[static_cast<int>(opened)] = true;
   if (S_ISDIR(info.st_mode)) {
     return Refuse(fd, EISDIR);
   }
@@ -128,7 +127,7 @@ bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
 
 FileHandle OpenExistingForReading(const char* name) {
   struct stat info;
-  return OpenAndHold(name, O_RDONLY, F_RDLCK, info, true);
+  return OpenAndHold(name, O_RDONLY, F_RDLCK, info, Opened::Input);
 }
 
 // Nothing is emptied until the file is known to be neither this run's
@@ -137,11 +136,12 @@ FileHandle OpenExistingForReading(const char* name) {
 // A device or a FIFO is never emptied.
 FileHandle CreateForWriting(const char* name) {
   struct stat info;
-  const int fd = OpenAndHold(name, O_WRONLY | O_CREAT, F_WRLCK, info, false);
+  const int fd =
+      OpenAndHold(name, O_WRONLY | O_CREAT, F_WRLCK, info, Opened::Output);
   if (fd < 0) {
     return InvalidFileHandle;
   }
-  if (InputKnown && SameFile(IdentityOf(info), Input)) {
+  if (Known[Input] && SameFile(IdentityOf(info), Seen[Input])) {
     return Refuse(fd, EBUSY);
   }
   const bool emptied =
@@ -178,13 +178,8 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
 }
 
 Found LookAtStandardOutput(FileIdentity& identity) {
-  return LookAt(STDOUT_FILENO, identity);
-}
-
-Found LookAt(FileHandle file, FileIdentity& identity) {
   struct stat info;
-  const int looked =
-      Retried([&] { return fstat(static_cast<int>(file), &info); });
+  const int looked = Retried([&] { return fstat(STDOUT_FILENO, &info); });
   return Kind(looked, info, identity);
 }
 
@@ -197,9 +192,9 @@ Found LookAtName(const char* name, FileIdentity& identity) {
   return Kind(looked, info, identity);
 }
 
-bool InputIdentity(FileIdentity& identity) {
-  identity = Input;
-  return InputKnown;
+bool IdentityOf(Opened file, FileIdentity& identity) {
+  identity = Seen[static_cast<int>(file)];
+  return Known[static_cast<int>(file)];
 }
 
 // Any lock a whole-file write lock would meet is another open file

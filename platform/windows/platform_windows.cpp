@@ -12,11 +12,23 @@ namespace {
 
 HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-FileHandle Open(const char* name, DWORD access, DWORD disposition) {
+// Which files the input and the output are, once open: a volume and an
+// identifier there, as the system tells a file apart whatever its name. A
+// file the system refused to open has none.
+bool Identify(HANDLE h, FileIdentity& identity);
+constinit FileIdentity Seen[2] = {};
+constinit bool Known[2] = {};
+
+FileHandle Open(const char* name, DWORD access, DWORD disposition,
+                Opened opened) {
   HANDLE h = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? InvalidFileHandle
-                                   : reinterpret_cast<FileHandle>(h);
+  if (h == INVALID_HANDLE_VALUE) {
+    return InvalidFileHandle;
+  }
+  const auto at = static_cast<int>(opened);
+  Known[at] = Identify(h, Seen[at]);
+  return reinterpret_cast<FileHandle>(h);
 }
 
 bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
@@ -34,11 +46,6 @@ bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
   }
   return true;
 }
-
-// Which file the input is, once it is open: its volume and its identifier
-// there, as the system tells a file apart whatever its name.
-constinit FileIdentity Input = {};
-constinit bool InputKnown = false;
 
 // The system may leave the volume of a handle made outside it unnamed (0,
 // as Wine does for a handle it inherits): the identifier alone tells the
@@ -66,17 +73,13 @@ Found Kind(HANDLE h, FileIdentity& identity) {
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
-  const FileHandle file = Open(name, GENERIC_READ, OPEN_EXISTING);
-  if (file != InvalidFileHandle) {
-    InputKnown = Identify(AsHandle(file), Input);
-  }
-  return file;
+  return Open(name, GENERIC_READ, OPEN_EXISTING, Opened::Input);
 }
 
 // Every file is held with read-only sharing, so the system itself refuses
 // a second writer, and the input under another name (32).
 FileHandle CreateForWriting(const char* name) {
-  return Open(name, GENERIC_WRITE, CREATE_ALWAYS);
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, Opened::Output);
 }
 
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
@@ -118,10 +121,6 @@ Found LookAtStandardOutput(FileIdentity& identity) {
   return out == INVALID_HANDLE_VALUE ? Found::Unknown : Kind(out, identity);
 }
 
-Found LookAt(FileHandle file, FileIdentity& identity) {
-  return Kind(AsHandle(file), identity);
-}
-
 // With sharing that no other program's open refuses, and attributes only.
 Found LookAtName(const char* name, FileIdentity& identity) {
   HANDLE named =
@@ -140,9 +139,9 @@ Found LookAtName(const char* name, FileIdentity& identity) {
   return found;
 }
 
-bool InputIdentity(FileIdentity& identity) {
-  identity = Input;
-  return InputKnown;
+bool IdentityOf(Opened file, FileIdentity& identity) {
+  identity = Seen[static_cast<int>(file)];
+  return Known[static_cast<int>(file)];
 }
 
 // The system itself refuses a write into a file another holds: sharing

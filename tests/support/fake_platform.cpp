@@ -199,9 +199,8 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
 // Standard output is captured, as a pipe takes it: it keeps nothing, and
 // nothing of a file is ever asked.
 Found LookAtStandardOutput(FileIdentity&) { return Found::Passing; }
-Found LookAt(FileHandle, FileIdentity&) { return Found::Unknown; }
 Found LookAtName(const char*, FileIdentity&) { return Found::Unknown; }
-bool InputIdentity(FileIdentity&) { return false; }
+bool IdentityOf(Opened, FileIdentity&) { return false; }
 Hold StandardOutputHold() { return Hold::Unknown; }
 
 void PrepareProcess() {}

@@ -10,11 +10,6 @@
 namespace fake {
 namespace {
 
-struct FakeFile {
-  std::string contents;
-  int open_handles = 0;
-};
-
 struct OpenFile {
   std::string name;
   std::size_t position = 0;
@@ -35,7 +30,7 @@ constexpr std::uint32_t BusyCode = 16;
 
 // Everything the fake holds, put back at once.
 struct State {
-  std::map<std::string, FakeFile> files;
+  std::map<std::string, std::string> files;  // by name, their contents
   std::vector<OpenFile> handles;
   std::vector<Failure> failures;
   std::vector<CallRecord> calls;
@@ -78,7 +73,7 @@ OpenFile* Lookup(platform::FileHandle handle) {
 }
 
 platform::FileHandle NewHandle(const std::string& name) {
-  ++files[name].open_handles;
+  files[name];
   handles.push_back({name, 0, true});
   return FirstHandle + static_cast<platform::FileHandle>(handles.size()) - 1;
 }
@@ -88,17 +83,19 @@ platform::FileHandle NewHandle(const std::string& name) {
 void Reset() { state = {}; }
 
 void PutFile(const std::string& name, const std::string& contents) {
-  files[name].contents = contents;
+  files[name] = contents;
 }
 
 bool FileExists(const std::string& name) { return files.count(name) != 0; }
 
 std::string FileContents(const std::string& name) {
-  return FileExists(name) ? files[name].contents : "";
+  return FileExists(name) ? files[name] : "";
 }
 
 bool FileIsOpen(const std::string& name) {
-  return FileExists(name) && files[name].open_handles > 0;
+  return std::any_of(handles.begin(), handles.end(), [&](const OpenFile& h) {
+    return h.open && h.name == name;
+  });
 }
 
 void FailCall(Call call, std::uint32_t code, const std::string& file, int nth) {
@@ -147,7 +144,7 @@ FileHandle CreateForWriting(const char* name) {
     last_error = BusyCode;
     return InvalidFileHandle;
   }
-  files[name].contents.clear();
+  files[name].clear();
   return NewHandle(name);
 }
 
@@ -157,7 +154,7 @@ bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
   if (Fails(Call::Read, open ? open->name : "") || open == nullptr) {
     return false;
   }
-  const std::string& contents = files[open->name].contents;
+  const std::string& contents = files[open->name];
   std::size_t take = std::min<std::size_t>(
       contents.size() - open->position,
       state.read_limit != 0 ? std::min(capacity, state.read_limit) : capacity);
@@ -172,7 +169,7 @@ bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
   if (Fails(Call::Write, open ? open->name : "") || open == nullptr) {
     return false;
   }
-  files[open->name].contents.append(reinterpret_cast<const char*>(from), count);
+  files[open->name].append(reinterpret_cast<const char*>(from), count);
   return true;
 }
 
@@ -184,7 +181,6 @@ bool CloseFile(FileHandle file) {
   }
   // The handle is released even when the close reports a failure.
   open->open = false;
-  --files[open->name].open_handles;
   return !Fails(Call::Close, open->name);
 }
 

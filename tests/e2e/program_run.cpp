@@ -146,8 +146,7 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
     step(posix_spawn_file_actions_addclose(&actions, fd));
   }
   step(posix_spawn_file_actions_addclosefrom_np(&actions, 3));
-  sigset_t defaults;
-  sigset_t none;
+  sigset_t defaults, none;
   sigemptyset(&none);
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);

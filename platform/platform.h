@@ -54,17 +54,14 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 
 // Which file a handle or a name leads to, as the system tells files apart
 // whatever their names: a volume and a number there; a device by the
-// device itself, whichever node names it. A volume the system leaves
-// unnamed (0) matches any: the number alone tells then.
+// device itself, whichever node names it.
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t number[2] = {};
 };
 
-constexpr bool SameFile(const FileIdentity& a, const FileIdentity& b) {
-  return (a.volume == 0 || b.volume == 0 || a.volume == b.volume) &&
-         a.number[0] == b.number[0] && a.number[1] == b.number[1];
-}
+// One file, as the system compares identities.
+bool SameFile(const FileIdentity& a, const FileIdentity& b);
 
 enum class Found {
   Keeping,  // a regular file or a disk: what is written there stays
@@ -100,13 +97,13 @@ Hold StandardOutputHold();
 // process that cannot be put so ends there, with the system's code.
 void PrepareProcess();
 
-// The exit status a code ends the process with: 0 for 0, else the code's
+// The exit status a failure code, never 0, ends the process with: its
 // low 8 bits, or 255 where those are all zero (512, say), which would pass
 // for success. Each code is mapped once, where it comes in: a stream
 // status in failstop, a failed start here.
 constexpr std::uint8_t ExitStatusOf(std::uint32_t code) {
   const auto low = static_cast<std::uint8_t>(code & 255);
-  return low != 0 || code == 0 ? low : 255;
+  return low != 0 ? low : 255;
 }
 
 // Ends the process with that status: the system's own end.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -141,7 +142,8 @@ FileHandle CreateForWriting(const char* name) {
   if (fd < 0) {
     return InvalidFileHandle;
   }
-  if (Known[Input] && SameFile(IdentityOf(info), Seen[Input])) {
+  // The input was opened first: its identity is known, and no file's is 0.
+  if (SameFile(IdentityOf(info), Seen[Input])) {
     return Refuse(fd, EBUSY);
   }
   const bool emptied =
@@ -190,6 +192,10 @@ Found LookAtName(const char* name, FileIdentity& identity) {
     return Found::Nowhere;
   }
   return Kind(looked, info, identity);
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 bool IdentityOf(Opened file, FileIdentity& identity) {

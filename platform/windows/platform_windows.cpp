@@ -47,10 +47,6 @@ bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
   return true;
 }
 
-// The system may leave the volume of a handle made outside it unnamed (0,
-// as Wine does for a handle it inherits): the identifier alone tells the
-// file then, and under Wine a file with the same identifier on another
-// volume (two tmpfs mounts, say) loses its report.
 bool Identify(HANDLE h, FileIdentity& identity) {
   FILE_ID_INFO id;
   if (GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) == 0) {
@@ -137,6 +133,15 @@ Found LookAtName(const char* name, FileIdentity& identity) {
       Identify(named, identity) ? Found::Keeping : Found::Unknown;
   CloseHandle(named);
   return found;
+}
+
+// The system may leave the volume of a handle made outside it unnamed (0,
+// as Wine does for a handle it inherits): the identifier alone tells the
+// file then, and under Wine a file with the same identifier on another
+// volume (two tmpfs mounts, say) loses its report.
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return (a.volume == 0 || b.volume == 0 || a.volume == b.volume) &&
+         std::memcmp(a.number, b.number, sizeof a.number) == 0;
 }
 
 bool IdentityOf(Opened file, FileIdentity& identity) {

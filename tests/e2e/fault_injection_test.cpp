@@ -125,6 +125,13 @@ const FaultCase Rows[] = {
    "report"},
   {"FstatOfStandardOutputFails", "in read:error=EIO:when=1 newfstatat:error=ENOMEM:when=2", EIO, "", "", Own,
    "korvanda.in"},
+  {"OpenatOfTheInputFailsAndStandardOutputIsIt", "in openat:error=EACCES", EACCES, Earlier, "", Own, "korvanda.in"},
+  // Nor where the look at whether another holds standard output fails;
+  // where no locks are offered, the comparisons decide.
+  {"FcntlProbeOfStandardOutputFails", "in report read:error=EIO:when=1 fcntl:error=EIO:when=3", EIO, "", "-", Own,
+   "report"},
+  {"FcntlProbeOfStandardOutputSaysEnolck", "in report read:error=EIO:when=1 fcntl:error=ENOLCK:when=3", EIO, "",
+   "read_count", Own, "report"},
   {"StatOfTheInputsNameFails", "in openat:error=EACCES newfstatat:error=EOVERFLOW:when=2", EACCES, Earlier, "", Own,
    "korvanda.in"},
   // Nor where the input, refused its lock, is renamed before the report.

@@ -644,6 +644,8 @@ void ExpectRun(const Result& r, int status, const char* place,
     EXPECT_EQ(r.standard_output, "");
   } else if (place == nullptr) {
     ADD_FAILURE() << "a stop names its place";
+  } else if (*place == '-') {
+    EXPECT_EQ(r.standard_output, "") << "the report is kept out";
   } else if (*place != '\0') {
     ExpectReport(r.standard_output, status, place);
   }

@@ -131,7 +131,7 @@ void ExpectReport(const std::string& standard_output, int status,
 // The run ended, not by a signal, with `status`, and left korvanda.out and
 // korvanda.in so. Standard output holds nothing after a complete run, and
 // after a stop the report of `place`, which a stop must name: "" where no
-// report can be read.
+// report can be read, "-" where none may be written.
 void ExpectRun(const Result& r, int status, const char* place,
                const std::optional<std::string>& out,
                const std::optional<std::string>& input_after);

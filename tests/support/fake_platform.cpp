@@ -197,6 +197,7 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
 Found LookAtStandardOutput(FileIdentity&) { return Found::Passing; }
 Found LookAtName(const char*, FileIdentity&) { return Found::Unknown; }
 bool IdentityOf(Opened, FileIdentity&) { return false; }
+bool SameFile(const FileIdentity&, const FileIdentity&) { return false; }
 Hold StandardOutputHold() { return Hold::Unknown; }
 
 void PrepareProcess() {}

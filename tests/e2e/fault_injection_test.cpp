@@ -45,11 +45,11 @@ struct FaultCase {
   int status;  // 0 for a complete run
   std::optional<std::string> out;
   const char* place;  // the stop place a stop must report
-  // What a row needs besides the input "4 1 3 4" and an earlier answer.
-  Folder folder = Folder::Own;
-  // Standard output opened on this file of the folder, as for
-  // Scenario::standard_output_file.
+  // What a row needs besides the input "4 1 3 4" and an earlier answer:
+  // standard output opened on this file of the folder, as for
+  // Scenario::standard_output_file; the folder.
   const char* standard_output = "";
+  Folder folder = Folder::Own;
   bool descriptors_closed = false;
 };
 
@@ -89,26 +89,26 @@ const char* const Ok = nullptr;
 // is the same on every platform and shown over the in-memory one.
 // clang-format off
 const FaultCase Rows[] = {
-  // name, faults, status, korvanda.out after, place[, folder, standard output, standard descriptors closed]
+  // name, faults, status, korvanda.out after, place[, standard output, folder, standard descriptors closed]
   {"OpenatOfTheOutputFails", "out openat:error=EPERM", EPERM, Earlier, "open_output"},
   // Whether the output is held by anyone, the input under another name
   // included, cannot be told: nothing is emptied.
-  {"FstatOfTheOutputFails", "out newfstatat:error=EIO", EIO, Input, "open_output", OutputHardLinkToInput},
+  {"FstatOfTheOutputFails", "out newfstatat:error=EIO", EIO, Input, "open_output", "", OutputHardLinkToInput},
   {"FtruncateOfTheOutputFails", "out ftruncate:error=EIO", EIO, Earlier, "open_output"},
   // A conflict some file systems report as EACCES is a conflict.
   {"FcntlLockOfTheOutputSaysEacces", "out fcntl:error=EACCES", EBUSY, Earlier, "open_output"},
   {"FcntlLockOfTheInputSaysEnolck", "in fcntl:error=ENOLCK", 0, Answer, Ok},
-  {"FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput", "in out fcntl:error=ENOLCK", EBUSY, Input, "open_output",
+  {"FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput", "in out fcntl:error=ENOLCK", EBUSY, Input, "open_output", "",
    OutputHardLinkToInput},
   // A FIFO is opened once, waiting for its writer: a writer that is done
   // before the run reads has left the input in it.
-  {"OpenatOfAFifoInputDelayedTillItsWriterIsDone", "in openat:delay_enter=300000:when=2", 0, Answer, Ok, InputFifo},
+  {"OpenatOfAFifoInputDelayedTillItsWriterIsDone", "in openat:delay_enter=300000:when=2", 0, Answer, Ok, "", InputFifo},
   // With standard descriptors closed, the null device takes them before
   // any file is opened; a run that cannot open it touches no file. A code
   // whose low 8 bits are all zero must not pass for success.
-  {"OpenatOfTheNullDeviceForAClosedDescriptorFails", "/dev/null openat:error=ENFILE", ENFILE, Earlier, "", Own, "",
+  {"OpenatOfTheNullDeviceForAClosedDescriptorFails", "/dev/null openat:error=ENFILE", ENFILE, Earlier, "", "", Own,
    Closed},
-  {"OpenatOfTheNullDeviceFailsWith512", "/dev/null openat:error=512", 255, Earlier, "", Own, "", Closed},
+  {"OpenatOfTheNullDeviceFailsWith512", "/dev/null openat:error=512", 255, Earlier, "", "", Own, Closed},
   {"ReadOfTheInputFails", "in read:error=EIO:when=1", EIO, "", "read_count"},
   {"CloseOfTheInputFails", "in close:error=EIO", EIO, Answer, "close_input"},
   {"WriteOfTheOutputFails", "out write:error=ENOSPC", ENOSPC, "", "close_output"},
@@ -121,52 +121,38 @@ const FaultCase Rows[] = {
   // the input: not where the look at standard output fails, nor where the
   // input could not be opened and the look at its name fails. A name that
   // leads nowhere has nothing to protect.
-  {"TheReportIsOneWrite", "in report read:error=EIO:when=1 write:error=EIO:when=2", EIO, "", "read_count", Own,
-   "report"},
-  {"FstatOfStandardOutputFails", "in read:error=EIO:when=1 newfstatat:error=ENOMEM:when=2", EIO, "", "", Own,
-   "korvanda.in"},
-  {"OpenatOfTheInputFailsAndStandardOutputIsIt", "in openat:error=EACCES", EACCES, Earlier, "", Own, "korvanda.in"},
+  {"TheReportIsOneWrite", "in report read:error=EIO:when=1 write:error=EIO:when=2", EIO, "", "read_count", "report"},
+  {"FstatOfStandardOutputFails", "in read:error=EIO:when=1 newfstatat:error=ENOMEM:when=2", EIO, "", "", "korvanda.in"},
+  {"OpenatOfTheInputFailsAndStandardOutputIsIt", "in openat:error=EACCES", EACCES, Earlier, "", "korvanda.in"},
   // Nor where the look at whether another holds standard output fails;
   // where no locks are offered, the comparisons decide.
-  {"FcntlProbeOfStandardOutputFails", "in report read:error=EIO:when=1 fcntl:error=EIO:when=3", EIO, "", "-", Own,
-   "report"},
+  {"FcntlProbeOfStandardOutputFails", "in report read:error=EIO:when=1 fcntl:error=EIO:when=3", EIO, "", "-", "report"},
   {"FcntlProbeOfStandardOutputSaysEnolck", "in report read:error=EIO:when=1 fcntl:error=ENOLCK:when=3", EIO, "",
-   "read_count", Own, "report"},
-  {"StatOfTheInputsNameFails", "in openat:error=EACCES newfstatat:error=EOVERFLOW:when=2", EACCES, Earlier, "", Own,
+   "read_count", "report"},
+  {"StatOfTheInputsNameFails", "in openat:error=EACCES newfstatat:error=EOVERFLOW:when=2", EACCES, Earlier, "",
    "korvanda.in"},
   // Nor where the input, refused its lock, is renamed before the report.
-  {"TheInputRefusedItsLockIsRenamed", "in openat:delay_exit=1000000:when=1", EBUSY, Earlier, "", InputHeldThenRenamed,
-   "korvanda.in"},
-  {"StatOfTheInputsNameSaysENOENT", "in openat,newfstatat:error=ENOENT", ENOENT, Earlier, "open_input", Own, "report"},
-  {"StatOfTheInputsNameSaysENOTDIR", "in openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier, "open_input", Own,
-   "report"},
+  {"TheInputRefusedItsLockIsRenamed", "in openat:delay_exit=1000000:when=1", EBUSY, Earlier, "", "korvanda.in",
+   InputHeldThenRenamed},
+  {"StatOfTheInputsNameSaysENOENT", "in openat,newfstatat:error=ENOENT", ENOENT, Earlier, "open_input", "report"},
+  {"StatOfTheInputsNameSaysENOTDIR", "in openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier, "open_input", "report"},
   // Interrupted calls are made again, not taken for failures; an
   // interrupted close has closed all the same.
   {"EveryKindOfCallInterruptedOnce", "in out openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1", 0,
    Answer, Ok},
+  // Where the file system offers no locks, whatever it answers, the run
+  // goes on without them; the input is known by its identity all the same.
+  // Any other answer of a lock refuses the run with its code.
+  {"FcntlLocksOfBothSayENOLCK", "in out fcntl:error=ENOLCK", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayEINVAL", "in out fcntl:error=EINVAL", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayENOSYS", "in out fcntl:error=ENOSYS", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayEOPNOTSUPP", "in out fcntl:error=EOPNOTSUPP", 0, Answer, Ok},
+  {"FcntlLockOfTheOutputSaysEIO", "out fcntl:error=EIO", EIO, Earlier, "open_output"},
+  {"FcntlLockOfTheOutputSaysEOVERFLOW", "out fcntl:error=EOVERFLOW", EOVERFLOW, Earlier, "open_output"},
 };
 // clang-format on
 
-// Where the file system offers no locks, whatever it answers, the run
-// goes on without them; the input is known by its identity all the same.
-// Any other answer of a lock refuses the run with its code.
-std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
-  std::vector<FaultCase> rows(std::begin(Rows), std::end(Rows));
-  for (const std::string error : {"ENOLCK", "EINVAL", "ENOSYS", "EOPNOTSUPP"}) {
-    rows.push_back({"FcntlLocksOfBothSay" + error,
-                    "in out fcntl:error=" + error, 0, Answer, Ok});
-  }
-  for (const auto& [error, code] :
-       {std::pair{"EIO", EIO}, {"EOVERFLOW", EOVERFLOW}}) {
-    rows.push_back({std::string("FcntlLockOfTheOutputSays") + error,
-                    std::string("out fcntl:error=") + error, code, Earlier,
-                    "open_output"});
-  }
-  return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Release, InjectedFault,
-                         testing::ValuesIn(WithEveryFileSystemWithoutLocks()),
+INSTANTIATE_TEST_SUITE_P(Release, InjectedFault, testing::ValuesIn(Rows),
                          rows::ByName());
 
 std::string LargestPaddedInput() {

@@ -98,14 +98,12 @@ std::vector<std::string> Launched(std::vector<std::string> words) {
 
 void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream file(path, std::ios::binary);
-  if (!(file << contents && file.flush())) {
-    ADD_FAILURE() << "harness: cannot write " << path;
-  }
+  if (!(file << contents).flush()) ADD_FAILURE() << "harness: " << path;
 }
 
 std::optional<std::string> ContentsOf(const fs::path& path) {
-  if (!fs::is_regular_file(path)) return std::nullopt;
-  return ReadFile(path.string());
+  return fs::is_regular_file(path) ? ReadFile(path.string())
+                                   : std::optional<std::string>();
 }
 
 // Where the child's standard streams go: a descriptor of this process, or,

@@ -9,8 +9,9 @@ constinit std::int32_t ProcessExitStatus = 0;
 constinit std::uint32_t FailureSite = 0;
 constinit std::uint8_t Report[ReportLength + 1] =
     "Runtime error     at 00000000\0\r\n";
-// The number of the place that stopped; a debugger or a core dump shows
-// it, but its work is in stop_site.h: volatile, so that every place's code
+// The number of the place that stopped. Every stop ends in the system's
+// own end, never in a core dump; a debugger stopped on the way out shows
+// it. Its work is in stop_site.h: volatile, so that every place's code
 // keeps a number of its own.
 constinit volatile std::uint32_t StoppedPlaceNumber = 0;
 
@@ -39,6 +40,44 @@ void FillReport() {
   } while (u != 0);
 }
 
+// A run writes only into what it holds. Standard output takes the report
+// where it keeps nothing (a terminal, a pipe), where it is the output this
+// run holds (korvanda >korvanda.out), or where it is no file a run, this
+// one or another, has taken as its input or output, and none another
+// program holds a lock on. The input is known by what the run opened,
+// even where it was then refused, and by what its name leads to now. A
+// look that fails keeps the report out; only a name that leads nowhere
+// has nothing to protect. Where no locks are offered, the comparisons
+// alone decide. The look comes before the write: a run that ends between
+// the two can still receive the report.
+bool MayReport() {
+  using platform::Found;
+  using platform::Hold;
+  platform::FileIdentity out;
+  platform::FileIdentity file;
+  const Found kind = platform::LookAtStandardOutput(out);
+  if (kind != Found::Keeping) {
+    return kind == Found::Passing;
+  }
+  if (platform::IdentityOf(platform::Opened::Input, file) &&
+      platform::SameFile(out, file)) {
+    return false;
+  }
+  const Found named = platform::LookAtName(textio::InputFile.Name, file);
+  if (named == Found::Unknown ||
+      (named != Found::Nowhere && platform::SameFile(out, file))) {
+    return false;
+  }
+  // The output file takes it while this run holds it; one that another run
+  // held, even one that has ended since, takes none.
+  if (platform::IdentityOf(platform::Opened::Output, file) &&
+      platform::SameFile(out, file)) {
+    return textio::OutputFile.Mode == textio::StreamMode::Output;
+  }
+  const Hold hold = platform::StandardOutputHold();
+  return hold == Hold::Free || hold == Hold::NoLocks;
+}
+
 // The report's value for a place (see stop_site.h).
 std::uint32_t SiteValue(StopSite place) {
   constexpr std::uintptr_t FixedImageBase = 0x00400000;
@@ -60,11 +99,14 @@ void EndProgram() {
   if (FailureSite != 0) {
     FillReport();
     textio::SaveOutputBeforeStop();
-    platform::WriteStandardOutput(Report, ReportLength);
+    if (MayReport()) {
+      platform::WriteStandardOutput(Report, ReportLength);
+    }
     FailureSite = 0;
   }
   textio::CloseDataFiles();
-  platform::EndProcess(static_cast<std::uint32_t>(ProcessExitStatus));
+  // Already a status: 239, or a stream status mapped once as it came in.
+  platform::ExitWith(static_cast<std::uint8_t>(ProcessExitStatus));
 }
 
 }  // namespace failstop

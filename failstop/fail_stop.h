@@ -24,7 +24,8 @@ inline constexpr int ReportLength = 32;
 extern std::uint8_t Report[ReportLength + 1];
 
 // The failure code of a stream status: the exit status it ends the run
-// with, so that the report says the same.
+// with, so that the report says the same. The one place a stream status
+// is mapped.
 inline std::int32_t IoFailureCode() {
   return platform::ExitStatusOf(textio::PendingIoStatus);
 }

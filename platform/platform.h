@@ -48,33 +48,66 @@ bool CloseFile(FileHandle file);
 std::uint32_t LastError();
 
 // Writes to the process's standard output, with one call where the system
-// takes it whole; any failure goes unnoticed. Never into the input: where
-// standard output is the file the run opened as its input, or the file
-// its name leads to now, or where either cannot be looked at, nothing is
-// written.
+// takes it whole; any failure goes unnoticed. It judges nothing: whether
+// the report may go there is decided above, over the looks below.
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count);
 
-// Puts the process in a state where every end goes through EndProcess and
+// Which file a handle or a name leads to, as the system tells files apart
+// whatever their names: a volume and a number there; a device by the
+// device itself, whichever node names it.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t number[2] = {};
+};
+
+// One file, as the system compares identities.
+bool SameFile(const FileIdentity& a, const FileIdentity& b);
+
+enum class Found {
+  Keeping,  // a regular file or a disk: what is written there stays
+  Passing,  // a terminal, a pipe, a socket, another device: it keeps nothing
+  Nowhere,  // a name that leads to no file
+  Unknown,  // the look failed
+};
+
+// What the process's standard output is now; Unknown where it has none.
+Found LookAtStandardOutput(FileIdentity& identity);
+// What a name leads to now, without opening it in any way another
+// program's hold could refuse.
+Found LookAtName(const char* name, FileIdentity& identity);
+// What the input's, or the output's, name led to when the run opened it,
+// kept even where the open was then refused (another's lock), so that
+// neither a rename nor the other's end hides it; false where the open
+// found nothing this run could look at.
+enum class Opened { Input, Output };
+bool IdentityOf(Opened file, FileIdentity& identity);
+
+enum class Hold {
+  Free,     // nobody holds the file: no other handle of it, nor this
+            // run's own, has a lock a writer would meet
+  Held,     // some handle of it, this run's other ones included, does
+  NoLocks,  // the system or its file system offers no locks to ask about
+  Unknown,  // asking failed
+};
+// Whether standard output, a regular file or a disk, is held.
+Hold StandardOutputHold();
+
+// Puts the process in a state where every end comes back as a status and
 // no file the program opens can take the place of a standard stream; a
 // process that cannot be put so ends there, with the system's code.
 void PrepareProcess();
 
-// The exit status a code ends the process with: 0 for 0, else the code's
+// The exit status a failure code, never 0, ends the process with: its
 // low 8 bits, or 255 where those are all zero (512, say), which would pass
-// for success.
+// for success. Each code is mapped once, where it comes in: a stream
+// status in failstop, a failed start here.
 constexpr std::uint8_t ExitStatusOf(std::uint32_t code) {
   const auto low = static_cast<std::uint8_t>(code & 255);
-  return low != 0 || code == 0 ? low : 255;
+  return low != 0 ? low : 255;
 }
 
-// Ends the process with that status; the system's own end, which nothing
-// but EndProcess calls.
+// Ends the process with that status: the system's own end.
 [[noreturn]] void ExitWith(std::uint8_t status);
-
-// Every end of the process, with 0 or a failure code.
-[[noreturn]] inline void EndProcess(std::uint32_t code) {
-  ExitWith(ExitStatusOf(code));
-}
 
 // The first byte of the running program's image, wherever it was loaded.
 const void* ImageStart();

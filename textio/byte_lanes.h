@@ -25,6 +25,7 @@ inline std::uint64_t Load8(const std::uint8_t* p) {
 }
 
 // Copies 32 bytes, which may overlap, all read before any is written.
+inline constexpr int MoveLength = 32;
 inline void Move32(std::uint8_t* to, const std::uint8_t* from) {
   std::uint64_t first, second, third, fourth;
   std::memcpy(&first, from, 8);

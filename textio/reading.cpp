@@ -33,6 +33,7 @@ bool IsBlank(std::uint8_t byte) {
   std::uint8_t* block = stream.Block();
   // The kept bytes are the last of the MaxTokenLength bytes before the
   // data's end, which the room before the block can always take.
+  static_assert(lanes::MoveLength == MaxTokenLength);
   lanes::Move32(block - MaxTokenLength,
                 block + stream.BufferEnd - MaxTokenLength);
   stream.BufferPos = keep - stream.BufferEnd;

@@ -22,8 +22,7 @@ void Open(TextStream& stream, StreamMode mode) {
   if (stream.Handle == platform::InvalidFileHandle) {
     stream.Mode = StreamMode::Closed;
     Record(platform::LastError());
-  }
-  if (mode == StreamMode::Input) {
+  } else if (mode == StreamMode::Input) {
     StartReading(stream);
   }
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -31,14 +32,20 @@ int Refuse(int fd, int reason) {
   return -1;
 }
 
+// Where the file system cannot lock at all: NFS without its lock service
+// says ENOLCK; FUSE file systems ENOSYS, EINVAL or EOPNOTSUPP.
+bool NoLocksOffered(int error) {
+  return error == ENOLCK || error == EINVAL || error == ENOSYS ||
+         error == EOPNOTSUPP;
+}
+
 // Two runs in one folder must not write one answer over the other, nor one
 // run empty the file another is reading: a regular file is locked while it
 // is open, shared for reading, exclusive for writing, without waiting. 0,
 // or why the file cannot be had: EBUSY when another run holds it. A file
-// system that cannot lock at all (NFS without its lock service says
-// ENOLCK, FUSE file systems ENOSYS, EINVAL or EOPNOTSUPP) offers no such
-// sharing, and the run goes on without it.
-int Lock(int fd, short type) {
+// system that offers no locks offers no such sharing: 0 with nothing
+// locked, and the run goes on without it.
+int LockWhereOffered(int fd, short type) {
   struct flock lock = {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;  // from the start, to the end, however it grows
@@ -48,17 +55,42 @@ int Lock(int fd, short type) {
   if (errno == EAGAIN || errno == EACCES) {
     return EBUSY;
   }
-  const bool no_locks = errno == ENOLCK || errno == EINVAL || errno == ENOSYS ||
-                        errno == EOPNOTSUPP;
-  return no_locks ? 0 : errno;
+  return NoLocksOffered(errno) ? 0 : errno;
 }
+
+// A device is known by the device, whichever node names it (its kind
+// stands for the volume, and is never 0); any other file by its inode.
+FileIdentity IdentityOf(const struct stat& info) {
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+    return {info.st_mode & S_IFMT, {info.st_rdev, 1}};
+  }
+  return {info.st_dev, {info.st_ino, 0}};
+}
+
+// Only a regular file or a disk keeps what is written over it.
+Found Kind(int looked, const struct stat& info, FileIdentity& identity) {
+  if (looked != 0) {
+    return Found::Unknown;
+  }
+  identity = IdentityOf(info);
+  return S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) ? Found::Keeping
+                                                        : Found::Passing;
+}
+
+// What the input and the output are, from the first look at what was
+// opened, kept even where the lock is then refused. The output must never
+// be the input, by any name, nor the same device.
+constinit FileIdentity Seen[2] = {};
+constinit bool Known[2] = {};
+constexpr auto Input = static_cast<int>(Opened::Input);
 
 // Every file the program opens goes through here, in this order: one
 // ordinary open, close-on-exec (a FIFO waits for its other end, a lease
 // for its break, as any program's open would); a look at what was opened;
 // a folder refused at once, not after the output has been emptied; a
 // regular file locked. The descriptor, or -1 with errno saying why.
-int OpenAndHold(const char* name, int flags, short lock, struct stat& info) {
+int OpenAndHold(const char* name, int flags, short lock, struct stat& info,
+                Opened opened) {
   const int fd = Retried([&] { return open(name, flags | O_CLOEXEC, 0666); });
   if (fd < 0) {
     return -1;
@@ -66,52 +98,13 @@ int OpenAndHold(const char* name, int flags, short lock, struct stat& info) {
   if (Retried([&] { return fstat(fd, &info); }) != 0) {
     return Refuse(fd, errno);
   }
+  Seen[static_cast<int>(opened)] = IdentityOf(info);
+  Known[static_cast<int>(opened)] = true;
   if (S_ISDIR(info.st_mode)) {
     return Refuse(fd, EISDIR);
   }
-  const int held = S_ISREG(info.st_mode) ? Lock(fd, lock) : 0;
+  const int held = S_ISREG(info.st_mode) ? LockWhereOffered(fd, lock) : 0;
   return held == 0 ? fd : Refuse(fd, held);
-}
-
-// What the input is: the output must never be the same file, by any name,
-// nor the same device; and no report goes into it, nor into whatever its
-// name leads to, opened or not.
-constinit struct stat Input = {};
-constinit const char* InputName = "";  // none yet: a name of nothing
-
-// One file by any name: the same inode, or device nodes of one kind for
-// one device.
-bool OneFile(const struct stat& a, const struct stat& b) {
-  const bool device = S_ISCHR(a.st_mode) || S_ISBLK(a.st_mode);
-  return (a.st_dev == b.st_dev && a.st_ino == b.st_ino) ||
-         (device && (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT) &&
-          a.st_rdev == b.st_rdev);
-}
-
-// Standard output can be the input (korvanda 1<>korvanda.in) whether or
-// not this run could open it: another program's lock, or no right to
-// read, refuses the run's open, not the shell's. So standard output is
-// compared with what the run opened and with what the input's name leads
-// to now. Only a regular file or a disk keeps what is written over it; a
-// terminal, a FIFO, a socket or a character device holds nothing the
-// report could destroy. A look that fails keeps the report out: only a
-// name that leads nowhere has nothing to protect.
-bool MayReport() {
-  struct stat out;
-  if (Retried([&] { return fstat(STDOUT_FILENO, &out); }) != 0) {
-    return false;
-  }
-  if (!S_ISREG(out.st_mode) && !S_ISBLK(out.st_mode)) {
-    return true;
-  }
-  if (OneFile(out, Input)) {
-    return false;
-  }
-  struct stat named;
-  if (Retried([&] { return stat(InputName, &named); }) != 0) {
-    return errno == ENOENT || errno == ENOTDIR;
-  }
-  return !OneFile(out, named);
 }
 
 }  // namespace
@@ -134,13 +127,8 @@ bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
 }
 
 FileHandle OpenExistingForReading(const char* name) {
-  InputName = name;
   struct stat info;
-  const int fd = OpenAndHold(name, O_RDONLY, F_RDLCK, info);
-  if (fd >= 0) {
-    Input = info;
-  }
-  return fd;
+  return OpenAndHold(name, O_RDONLY, F_RDLCK, info, Opened::Input);
 }
 
 // Nothing is emptied until the file is known to be neither this run's
@@ -149,11 +137,13 @@ FileHandle OpenExistingForReading(const char* name) {
 // A device or a FIFO is never emptied.
 FileHandle CreateForWriting(const char* name) {
   struct stat info;
-  const int fd = OpenAndHold(name, O_WRONLY | O_CREAT, F_WRLCK, info);
+  const int fd =
+      OpenAndHold(name, O_WRONLY | O_CREAT, F_WRLCK, info, Opened::Output);
   if (fd < 0) {
     return InvalidFileHandle;
   }
-  if (OneFile(info, Input)) {
+  // The input was opened first: its identity is known, and no file's is 0.
+  if (SameFile(IdentityOf(info), Seen[Input])) {
     return Refuse(fd, EBUSY);
   }
   const bool emptied =
@@ -186,9 +176,44 @@ std::uint32_t LastError() {
 }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  if (MayReport()) {
-    WriteAll(STDOUT_FILENO, from, count);
+  WriteAll(STDOUT_FILENO, from, count);
+}
+
+Found LookAtStandardOutput(FileIdentity& identity) {
+  struct stat info;
+  const int looked = Retried([&] { return fstat(STDOUT_FILENO, &info); });
+  return Kind(looked, info, identity);
+}
+
+Found LookAtName(const char* name, FileIdentity& identity) {
+  struct stat info;
+  const int looked = Retried([&] { return stat(name, &info); });
+  if (looked != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    return Found::Nowhere;
   }
+  return Kind(looked, info, identity);
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool IdentityOf(Opened file, FileIdentity& identity) {
+  identity = Seen[static_cast<int>(file)];
+  return Known[static_cast<int>(file)];
+}
+
+// Any lock a whole-file write lock would meet is another open file
+// description's: another run's, another program's, or this run's own on
+// the file it opened itself, never the shell's on standard output.
+Hold StandardOutputHold() {
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  if (Retried([&] { return fcntl(STDOUT_FILENO, F_OFD_GETLK, &probe); }) != 0) {
+    return NoLocksOffered(errno) ? Hold::NoLocks : Hold::Unknown;
+  }
+  return probe.l_type == F_UNLCK ? Hold::Free : Hold::Held;
 }
 
 void PrepareProcess() {
@@ -201,7 +226,7 @@ void PrepareProcess() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) < 0 &&
         Retried([] { return open("/dev/null", O_RDWR); }) < 0) {
-      EndProcess(LastError());
+      ExitWith(ExitStatusOf(LastError()));
     }
   }
   // A vanished reader of standard output or a file-size limit must show as

@@ -12,11 +12,23 @@ namespace {
 
 HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-FileHandle Open(const char* name, DWORD access, DWORD disposition) {
+// Which files the input and the output are, once open: a volume and an
+// identifier there, as the system tells a file apart whatever its name. A
+// file the system refused to open has none.
+bool Identify(HANDLE h, FileIdentity& identity);
+constinit FileIdentity Seen[2] = {};
+constinit bool Known[2] = {};
+
+FileHandle Open(const char* name, DWORD access, DWORD disposition,
+                Opened opened) {
   HANDLE h = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? InvalidFileHandle
-                                   : reinterpret_cast<FileHandle>(h);
+  if (h == INVALID_HANDLE_VALUE) {
+    return InvalidFileHandle;
+  }
+  const auto at = static_cast<int>(opened);
+  Known[at] = Identify(h, Seen[at]);
+  return reinterpret_cast<FileHandle>(h);
 }
 
 bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
@@ -35,70 +47,35 @@ bool WriteAllTo(HANDLE h, const std::uint8_t* from, std::uint32_t count) {
   return true;
 }
 
-// Which file the input is, once it is open: its volume and its identifier
-// there, as the system tells a file apart whatever its name; and its name.
-constinit FILE_ID_INFO Input = {};
-constinit bool InputKnown = false;
-constinit const char* InputName = "";  // none yet: a name of nothing
-
-bool Identify(HANDLE h, FILE_ID_INFO& id) {
-  return GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) != 0;
-}
-
-// The system may leave the volume of a handle made outside it unnamed (0,
-// as Wine does for a handle it inherits): the identifier alone tells the
-// file then, and under Wine a file with the same identifier on another
-// volume (two tmpfs mounts, say) loses its report.
-bool OneFile(const FILE_ID_INFO& a, const FILE_ID_INFO& b) {
-  return (a.VolumeSerialNumber == 0 ||
-          a.VolumeSerialNumber == b.VolumeSerialNumber) &&
-         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0;
-}
-
-// A file can be standard output and the input at once, whether or not
-// this run could open it (another program may hold it unshared); a report
-// there would destroy the input. So standard output is compared with what
-// the run opened and with what the input's name leads to now, looked at
-// with sharing that no other program's open refuses. A look that fails
-// keeps the report out: only a name that leads nowhere has nothing to
-// protect.
-bool MayReport(HANDLE out) {
-  FILE_ID_INFO file;
-  if (GetFileType(out) != FILE_TYPE_DISK) {
-    return true;
-  }
-  if (!Identify(out, file) || (InputKnown && OneFile(file, Input))) {
+bool Identify(HANDLE h, FileIdentity& identity) {
+  FILE_ID_INFO id;
+  if (GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) == 0) {
     return false;
   }
-  HANDLE named =
-      CreateFileA(InputName, FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (named == INVALID_HANDLE_VALUE) {
-    const DWORD why = GetLastError();
-    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+  static_assert(sizeof id.FileId == sizeof identity.number);
+  identity.volume = id.VolumeSerialNumber;
+  std::memcpy(identity.number, &id.FileId, sizeof identity.number);
+  return true;
+}
+
+// Only a file on a disk keeps what is written over it.
+Found Kind(HANDLE h, FileIdentity& identity) {
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    return Found::Passing;
   }
-  FILE_ID_INFO id;
-  const bool another = Identify(named, id) && !OneFile(file, id);
-  CloseHandle(named);
-  return another;
+  return Identify(h, identity) ? Found::Keeping : Found::Unknown;
 }
 
 }  // namespace
 
 FileHandle OpenExistingForReading(const char* name) {
-  InputName = name;
-  const FileHandle file = Open(name, GENERIC_READ, OPEN_EXISTING);
-  if (file != InvalidFileHandle) {
-    InputKnown = Identify(AsHandle(file), Input);
-  }
-  return file;
+  return Open(name, GENERIC_READ, OPEN_EXISTING, Opened::Input);
 }
 
 // Every file is held with read-only sharing, so the system itself refuses
 // a second writer, and the input under another name (32).
 FileHandle CreateForWriting(const char* name) {
-  return Open(name, GENERIC_WRITE, CREATE_ALWAYS);
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, Opened::Output);
 }
 
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
@@ -122,14 +99,60 @@ std::uint32_t LastError() {
   return code != 0 ? code : ERROR_GEN_FAILURE;
 }
 
-void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
-  // Asked anew for every write; a process started without one has none.
+// Asked anew for every use; a process started without one has none.
+HANDLE StandardOutputHandle() {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE || !MayReport(out)) {
-    return;
-  }
-  WriteAllTo(out, from, count);
+  return out == nullptr ? INVALID_HANDLE_VALUE : out;
 }
+
+void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
+  HANDLE out = StandardOutputHandle();
+  if (out != INVALID_HANDLE_VALUE) {
+    WriteAllTo(out, from, count);
+  }
+}
+
+Found LookAtStandardOutput(FileIdentity& identity) {
+  HANDLE out = StandardOutputHandle();
+  return out == INVALID_HANDLE_VALUE ? Found::Unknown : Kind(out, identity);
+}
+
+// With sharing that no other program's open refuses, and attributes only.
+Found LookAtName(const char* name, FileIdentity& identity) {
+  HANDLE named =
+      CreateFileA(name, FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) {
+    const DWORD why = GetLastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND
+               ? Found::Nowhere
+               : Found::Unknown;
+  }
+  const Found found =
+      Identify(named, identity) ? Found::Keeping : Found::Unknown;
+  CloseHandle(named);
+  return found;
+}
+
+// The system may leave the volume of a handle made outside it unnamed (0,
+// as Wine does for a handle it inherits): the identifier alone tells the
+// file then, and under Wine a file with the same identifier on another
+// volume (two tmpfs mounts, say) loses its report.
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return (a.volume == 0 || b.volume == 0 || a.volume == b.volume) &&
+         std::memcmp(a.number, b.number, sizeof a.number) == 0;
+}
+
+bool IdentityOf(Opened file, FileIdentity& identity) {
+  identity = Seen[static_cast<int>(file)];
+  return Known[static_cast<int>(file)];
+}
+
+// The system itself refuses a write into a file another holds: sharing
+// keeps every other writer out, and a write into a range another handle
+// has locked fails. There is nothing to ask.
+Hold StandardOutputHold() { return Hold::NoLocks; }
 
 void PrepareProcess() {
   // Nobody watches an unattended run: a failure must come back as a code,

@@ -39,17 +39,18 @@ const char* WhyNoTracer() {
 
 struct FaultCase {
   std::string name;
-  // strace's words, split at spaces: -P FILE -e inject=...
+  // Split at spaces: the files strace traces (a word without a colon; in
+  // and out for korvanda.in and korvanda.out) and what it injects.
   std::string faults;
   int status;  // 0 for a complete run
   std::optional<std::string> out;
   const char* place;  // the stop place a stop must report
-  // What a row needs besides the input "4 1 3 4" and an earlier answer.
+  // What a row needs besides the input "4 1 3 4" and an earlier answer:
+  // standard output opened on this file of the folder, as for
+  // Scenario::standard_output_file; the folder.
+  const char* standard_output = "";
   Folder folder = Folder::Own;
   bool descriptors_closed = false;
-  // Standard output opened on this file of the folder, as for
-  // Scenario::standard_output_file.
-  const char* standard_output = "";
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -68,7 +69,12 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   s.standard_output_file = c.standard_output;
   s.wrapper = {"strace", "-o", "/dev/null"};
   std::istringstream words(c.faults);
-  for (std::string word; words >> word;) s.wrapper.push_back(word);
+  for (std::string word; words >> word;) {
+    const bool file = word.find(':') == std::string::npos;
+    if (word == "in" || word == "out") word = "korvanda." + word;
+    s.wrapper.push_back(file ? "-P" : "-e");
+    s.wrapper.push_back(file ? word : "inject=" + word);
+  }
   e2e::ExpectRun(RunBuiltProgram(s), c.status, c.place, c.out,
                  c.folder == Folder::InputFifo ? std::nullopt : s.input);
 }
@@ -83,81 +89,70 @@ const char* const Ok = nullptr;
 // is the same on every platform and shown over the in-memory one.
 // clang-format off
 const FaultCase Rows[] = {
-  // name, strace's faults, status, korvanda.out after, place[, folder, standard descriptors closed]
-  {"OpenatOfTheOutputFails", "-P korvanda.out -e inject=openat:error=EPERM", EPERM, Earlier, "open_output"},
+  // name, faults, status, korvanda.out after, place[, standard output, folder, standard descriptors closed]
+  {"OpenatOfTheOutputFails", "out openat:error=EPERM", EPERM, Earlier, "open_output"},
   // Whether the output is held by anyone, the input under another name
   // included, cannot be told: nothing is emptied.
-  {"FstatOfTheOutputFails", "-P korvanda.out -e inject=newfstatat:error=EIO", EIO, Input, "open_output",
-   OutputHardLinkToInput},
-  {"FtruncateOfTheOutputFails", "-P korvanda.out -e inject=ftruncate:error=EIO", EIO, Earlier, "open_output"},
+  {"FstatOfTheOutputFails", "out newfstatat:error=EIO", EIO, Input, "open_output", "", OutputHardLinkToInput},
+  {"FtruncateOfTheOutputFails", "out ftruncate:error=EIO", EIO, Earlier, "open_output"},
   // A conflict some file systems report as EACCES is a conflict.
-  {"FcntlLockOfTheOutputSaysEacces", "-P korvanda.out -e inject=fcntl:error=EACCES", EBUSY, Earlier, "open_output"},
-  {"FcntlLockOfTheInputSaysEnolck", "-P korvanda.in -e inject=fcntl:error=ENOLCK", 0, Answer, Ok},
-  {"FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput",
-   "-P korvanda.in -P korvanda.out -e inject=fcntl:error=ENOLCK", EBUSY, Input, "open_output", OutputHardLinkToInput},
+  {"FcntlLockOfTheOutputSaysEacces", "out fcntl:error=EACCES", EBUSY, Earlier, "open_output"},
+  {"FcntlLockOfTheInputSaysEnolck", "in fcntl:error=ENOLCK", 0, Answer, Ok},
+  {"FcntlLocksSayEnolckAndTheOutputIsAHardLinkToTheInput", "in out fcntl:error=ENOLCK", EBUSY, Input, "open_output", "",
+   OutputHardLinkToInput},
   // A FIFO is opened once, waiting for its writer: a writer that is done
   // before the run reads has left the input in it.
-  {"OpenatOfAFifoInputDelayedTillItsWriterIsDone", "-P korvanda.in -e inject=openat:delay_enter=300000:when=2", 0,
-   Answer, Ok, InputFifo},
+  {"OpenatOfAFifoInputDelayedTillItsWriterIsDone", "in openat:delay_enter=300000:when=2", 0, Answer, Ok, "", InputFifo},
   // With standard descriptors closed, the null device takes them before
   // any file is opened; a run that cannot open it touches no file. A code
   // whose low 8 bits are all zero must not pass for success.
-  {"OpenatOfTheNullDeviceForAClosedDescriptorFails", "-P /dev/null -e inject=openat:error=ENFILE", ENFILE, Earlier, "",
-   Own, Closed},
-  {"OpenatOfTheNullDeviceFailsWith512", "-P /dev/null -e inject=openat:error=512", 255, Earlier, "", Own, Closed},
-  {"ReadOfTheInputFails", "-P korvanda.in -e inject=read:error=EIO:when=1", EIO, "", "read_count"},
-  {"CloseOfTheInputFails", "-P korvanda.in -e inject=close:error=EIO", EIO, Answer, "close_input"},
-  {"WriteOfTheOutputFails", "-P korvanda.out -e inject=write:error=ENOSPC", ENOSPC, "", "close_output"},
+  {"OpenatOfTheNullDeviceForAClosedDescriptorFails", "/dev/null openat:error=ENFILE", ENFILE, Earlier, "", "", Own,
+   Closed},
+  {"OpenatOfTheNullDeviceFailsWith512", "/dev/null openat:error=512", 255, Earlier, "", "", Own, Closed},
+  {"ReadOfTheInputFails", "in read:error=EIO:when=1", EIO, "", "read_count"},
+  {"CloseOfTheInputFails", "in close:error=EIO", EIO, Answer, "close_input"},
+  {"WriteOfTheOutputFails", "out write:error=ENOSPC", ENOSPC, "", "close_output"},
   // The first write is said to take 3 bytes (strace writes none): the
   // rest follows from the fourth.
-  {"WriteOfTheOutputIsShort", "-P korvanda.out -e inject=write:retval=3:when=1", 0, Answer.substr(3), Ok},
-  {"WriteOfTheOutputReturnsZero", "-P korvanda.out -e inject=write:retval=0", EIO, "", "close_output"},
-  {"CloseOfTheOutputFails", "-P korvanda.out -e inject=close:error=EIO", EIO, Answer, "close_output"},
+  {"WriteOfTheOutputIsShort", "out write:retval=3:when=1", 0, Answer.substr(3), Ok},
+  {"WriteOfTheOutputReturnsZero", "out write:retval=0", EIO, "", "close_output"},
+  {"CloseOfTheOutputFails", "out close:error=EIO", EIO, Answer, "close_output"},
   // The report goes to standard output whole, in one write, and never into
   // the input: not where the look at standard output fails, nor where the
   // input could not be opened and the look at its name fails. A name that
   // leads nowhere has nothing to protect.
-  {"TheReportIsOneWrite", "-P korvanda.in -P report -e inject=read:error=EIO:when=1 -e inject=write:error=EIO:when=2",
-   EIO, "", "read_count", Own, !Closed, "report"},
-  {"FstatOfStandardOutputFails", "-P korvanda.in -e inject=read:error=EIO:when=1 -e inject=newfstatat:error=ENOMEM:when=2",
-   EIO, "", "", Own, !Closed, "korvanda.in"},
-  {"StatOfTheInputsNameFails", "-P korvanda.in -e inject=openat:error=EACCES -e inject=newfstatat:error=EOVERFLOW:when=2",
-   EACCES, Earlier, "", Own, !Closed, "korvanda.in"},
-  {"StatOfTheInputsNameSaysENOENT", "-P korvanda.in -e inject=openat,newfstatat:error=ENOENT", ENOENT, Earlier,
-   "open_input", Own, !Closed, "report"},
-  {"StatOfTheInputsNameSaysENOTDIR", "-P korvanda.in -e inject=openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier,
-   "open_input", Own, !Closed, "report"},
+  {"TheReportIsOneWrite", "in report read:error=EIO:when=1 write:error=EIO:when=2", EIO, "", "read_count", "report"},
+  {"FstatOfStandardOutputFails", "in read:error=EIO:when=1 newfstatat:error=ENOMEM:when=2", EIO, "", "", "korvanda.in"},
+  {"OpenatOfTheInputFailsAndStandardOutputIsIt", "in openat:error=EACCES", EACCES, Earlier, "", "korvanda.in"},
+  // Nor where the look at whether another holds standard output fails;
+  // where no locks are offered, the comparisons decide.
+  {"FcntlProbeOfStandardOutputFails", "in report read:error=EIO:when=1 fcntl:error=EIO:when=3", EIO, "", "-", "report"},
+  {"FcntlProbeOfStandardOutputSaysEnolck", "in report read:error=EIO:when=1 fcntl:error=ENOLCK:when=3", EIO, "",
+   "read_count", "report"},
+  {"StatOfTheInputsNameFails", "in openat:error=EACCES newfstatat:error=EOVERFLOW:when=2", EACCES, Earlier, "",
+   "korvanda.in"},
+  // Nor where the input, refused its lock, is renamed before the report.
+  {"TheInputRefusedItsLockIsRenamed", "in openat:delay_exit=1000000:when=1", EBUSY, Earlier, "", "korvanda.in",
+   InputHeldThenRenamed},
+  {"StatOfTheInputsNameSaysENOENT", "in openat,newfstatat:error=ENOENT", ENOENT, Earlier, "open_input", "report"},
+  {"StatOfTheInputsNameSaysENOTDIR", "in openat,newfstatat:error=ENOTDIR", ENOTDIR, Earlier, "open_input", "report"},
   // Interrupted calls are made again, not taken for failures; an
   // interrupted close has closed all the same.
-  {"EveryKindOfCallInterruptedOnce",
-   "-P korvanda.in -P korvanda.out -e inject=openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1",
-   0, Answer, Ok},
+  {"EveryKindOfCallInterruptedOnce", "in out openat,newfstatat,fcntl,ftruncate,read,write,close:error=EINTR:when=1", 0,
+   Answer, Ok},
+  // Where the file system offers no locks, whatever it answers, the run
+  // goes on without them; the input is known by its identity all the same.
+  // Any other answer of a lock refuses the run with its code.
+  {"FcntlLocksOfBothSayENOLCK", "in out fcntl:error=ENOLCK", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayEINVAL", "in out fcntl:error=EINVAL", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayENOSYS", "in out fcntl:error=ENOSYS", 0, Answer, Ok},
+  {"FcntlLocksOfBothSayEOPNOTSUPP", "in out fcntl:error=EOPNOTSUPP", 0, Answer, Ok},
+  {"FcntlLockOfTheOutputSaysEIO", "out fcntl:error=EIO", EIO, Earlier, "open_output"},
+  {"FcntlLockOfTheOutputSaysEOVERFLOW", "out fcntl:error=EOVERFLOW", EOVERFLOW, Earlier, "open_output"},
 };
 // clang-format on
 
-// Where the file system offers no locks, whatever it answers, the run
-// goes on without them; the input is known by its identity all the same.
-// Any other answer of a lock refuses the run with its code.
-std::vector<FaultCase> WithEveryFileSystemWithoutLocks() {
-  std::vector<FaultCase> rows(std::begin(Rows), std::end(Rows));
-  for (const std::string error : {"ENOLCK", "EINVAL", "ENOSYS", "EOPNOTSUPP"}) {
-    rows.push_back(
-        {"FcntlLocksOfBothSay" + error,
-         "-P korvanda.in -P korvanda.out -e inject=fcntl:error=" + error, 0,
-         Answer, Ok});
-  }
-  for (const auto& [error, code] :
-       {std::pair{"EIO", EIO}, {"EOVERFLOW", EOVERFLOW}}) {
-    rows.push_back(
-        {std::string("FcntlLockOfTheOutputSays") + error,
-         std::string("-P korvanda.out -e inject=fcntl:error=") + error, code,
-         Earlier, "open_output"});
-  }
-  return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Release, InjectedFault,
-                         testing::ValuesIn(WithEveryFileSystemWithoutLocks()),
+INSTANTIATE_TEST_SUITE_P(Release, InjectedFault, testing::ValuesIn(Rows),
                          rows::ByName());
 
 std::string LargestPaddedInput() {

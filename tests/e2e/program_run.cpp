@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <thread>
@@ -96,14 +98,12 @@ std::vector<std::string> Launched(std::vector<std::string> words) {
 
 void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream file(path, std::ios::binary);
-  if (!(file << contents && file.flush())) {
-    ADD_FAILURE() << "harness: cannot write " << path;
-  }
+  if (!(file << contents).flush()) ADD_FAILURE() << "harness: " << path;
 }
 
 std::optional<std::string> ContentsOf(const fs::path& path) {
-  if (!fs::is_regular_file(path)) return std::nullopt;
-  return ReadFile(path.string());
+  return fs::is_regular_file(path) ? ReadFile(path.string())
+                                   : std::optional<std::string>();
 }
 
 // Where the child's standard streams go: a descriptor of this process, or,
@@ -144,8 +144,7 @@ pid_t Spawn(const std::vector<std::string>& words, const fs::path& folder,
     step(posix_spawn_file_actions_addclose(&actions, fd));
   }
   step(posix_spawn_file_actions_addclosefrom_np(&actions, 3));
-  sigset_t defaults;
-  sigset_t none;
+  sigset_t defaults, none;
   sigemptyset(&none);
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
@@ -192,25 +191,30 @@ bool ReadUntilClosed(int fd, Clock::time_point deadline, std::string& bytes,
   return true;
 }
 
+// Whether `done` said so before the deadline.
+bool WaitUntil(const std::function<bool()>& done,
+               Clock::time_point deadline = Clock::now() + Patience) {
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 // The process's end, waited for until the deadline; a process that has
 // not ended by then is killed, and the test fails.
 int WaitFor(pid_t pid, Clock::time_point deadline, const std::string& what) {
   int status = -1;
-  for (pid_t ended = 0; pid > 0 && ended != pid;) {
-    ended = waitpid(pid, &status, WNOHANG);
-    if (ended < 0) {
-      HarnessFault("cannot wait for " + what, errno);
-      return -1;
-    }
-    if (ended != pid && Clock::now() >= deadline) {
-      ADD_FAILURE() << what << " had not ended after " << Patience.count()
-                    << " s: killed";
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return status;
-    }
-    if (ended != pid) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  pid_t ended = 0;
+  auto gone = [&] { return (ended = waitpid(pid, &status, WNOHANG)) != 0; };
+  if (pid <= 0 || WaitUntil(gone, deadline)) {
+    if (ended < 0) HarnessFault("cannot wait for " + what, errno);
+    return status;
   }
+  ADD_FAILURE() << what << " had not ended after " << Patience.count()
+                << " s: killed";
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
   return status;
 }
 
@@ -288,6 +292,13 @@ std::vector<std::string> ProgramCommand(const Scenario& setup) {
   return words;
 }
 
+// The file of the folder standard output is opened on, and whether for
+// appending.
+std::string StandardOutputName(const Scenario& setup) {
+  const std::string& file = setup.standard_output_file;
+  return file.rfind(">>", 0) == 0 ? file.substr(2) : file;
+}
+
 struct Running {
   pid_t pid = -1;
   int standard_output = -1;  // the read end, or -1 when nobody reads
@@ -304,8 +315,11 @@ Running Start(const Scenario& setup, const fs::path& folder) {
   }
   if (!setup.standard_output_file.empty()) {
     close(out[1]);
-    out[1] = open((folder / setup.standard_output_file).c_str(),
-                  O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const bool appends =
+        StandardOutputName(setup) != setup.standard_output_file;
+    out[1] = open(
+        (folder / StandardOutputName(setup)).c_str(),
+        (appends ? O_WRONLY | O_APPEND : O_RDWR) | O_CREAT | O_CLOEXEC, 0666);
     if (out[1] < 0) HarnessFault("cannot open standard output", errno);
   }
   const int wine_messages = RunsWindowsProgram()
@@ -383,13 +397,7 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
     std::error_code missing;
     return fs::file_size(out, missing) == 0 && !missing;
   };
-  for (const auto deadline = Clock::now() + Patience; !holds();) {
-    if (Clock::now() >= deadline) {
-      ADD_FAILURE() << "harness: the held run did not hold its files";
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  if (!WaitUntil(holds)) ADD_FAILURE() << "harness: the held run held nothing";
   ScratchFolder other;
   if (!same_folder) {
     WriteFile(other.Path() / "korvanda.in", *setup.input);
@@ -419,77 +427,97 @@ bool RunWhileAnotherIsHeld(const Scenario& setup, const fs::path& folder,
   return lost_server || lost_held_server;
 }
 
+// Once the run has opened korvanda.in (the second open the folder sees,
+// after standard output's), it is renamed away and another put in its
+// place. True when Wine lost its server.
+bool RunAndRenameInput(const Scenario& setup, const fs::path& folder,
+                       Result& result) {
+  const fs::path in = folder / "korvanda.in";
+  const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (watch < 0 || inotify_add_watch(watch, in.c_str(), IN_OPEN) < 0) {
+    HarnessFault("cannot watch korvanda.in", errno);
+  }
+  const Running run = Start(setup, folder);
+  // A watch on a file names no file in its events: each is one size.
+  std::size_t opens = 0;
+  auto opened = [&] {
+    inotify_event events[8];
+    const ssize_t got = read(watch, events, sizeof events);
+    opens += got > 0 ? static_cast<std::size_t>(got) / sizeof *events : 0;
+    return opens >= 2;
+  };
+  if (!WaitUntil(opened)) ADD_FAILURE() << "harness: korvanda.in not opened";
+  close(watch);
+  fs::rename(in, folder / "saved.in");
+  WriteFile(in, "7 1 2 3 4 5 6\n");
+  const bool lost_server = Finish(run, setup, result);
+  result.input_after = ContentsOf(folder / "saved.in");
+  return lost_server;
+}
+
+// What a folder kind makes of each name: "" a file (the input, or an
+// earlier answer, if any), "-" nothing, "/" a folder, "|" a FIFO, "=" a
+// hard link to korvanda.in, "#" a node of its own for the null device;
+// anything else, a symbolic link to it.
+struct Made {
+  std::string in;
+  std::string out;
+};
+// clang-format off
+const std::map<Scenario::Folder, Made> Names = {
+    {NoInput, {"-", ""}}, {InputFolder, {"/", ""}}, {OutputFolder, {"", "/"}},
+    {OutputLinkToInput, {"", "korvanda.in"}}, {OutputHardLinkToInput, {"", "="}},
+    {OutputNullDevice, {"", "/dev/null"}}, {OutputDanglingLink, {"", "answer.txt"}},
+    {OutputIntoMissingFolder, {"", "missing/answer"}}, {NullAndZeroDevice, {"/dev/null", "/dev/zero"}},
+    {BothNullDevice, {"/dev/null", "/dev/null"}}, {NullAndAnotherNodeOfIt, {"/dev/null", "#"}},
+    {InputFifo, {"|", ""}}, {InputFifoOutputLinkToIt, {"|", "korvanda.in"}}, {SecondRunSameFolder, {"|", ""}},
+    {SecondRunOutputLinkedToInput, {"", "|"}}};
+// clang-format on
+
+// Makes `path` as `what` says; false, with why in `cannot`, where this
+// machine cannot.
+bool Make(const fs::path& path, const std::string& what,
+          const std::optional<std::string>& contents, std::string& cannot) {
+  struct stat null_device = {};
+  if (what == "#" &&
+      (stat("/dev/null", &null_device) != 0 ||
+       mknod(path.c_str(), S_IFCHR | 0666, null_device.st_rdev) != 0)) {
+    cannot = "needs to make a device node (root, and mknod allowed)";
+    return false;
+  }
+  if (what == "/") fs::create_directory(path);
+  if (what == "|") mkfifo(path.c_str(), 0600);
+  if (what == "=")
+    fs::create_hard_link(path.parent_path() / "korvanda.in", path);
+  if (what.size() > 1) fs::create_symlink(what, path);
+  if (what.empty() && contents) WriteFile(path, *contents);
+  return true;
+}
+
 // Makes korvanda.in and korvanda.out as the scenario says; false, with
 // why in `result.cannot`, where this machine cannot.
 bool MakeFiles(const Scenario& setup, const fs::path& scratch,
                std::string& device, Result& result) {
-  const fs::path in = scratch / "run" / "korvanda.in";
-  const fs::path out = scratch / "run" / "korvanda.out";
-  const Scenario::Folder kind = setup.folder;
-  struct stat null_device = {};
-  switch (kind) {
-    case BothOneBlockDevice: {
-      std::string padded = setup.input.value_or("");
-      padded.resize(4096, ' ');
-      WriteFile(scratch / "device-image", padded);
-      // None where this machine has none to give (no root, no loop driver).
-      if (Capture({"losetup", "--find", "--show",
-                   (scratch / "device-image").string()},
-                  device) != 0) {
-        result.cannot = "needs a loop device (root and losetup)";
-        return false;
-      }
-      device = device.substr(0, device.find('\n'));
-      fs::create_symlink(device, in);
-      fs::create_symlink(device, out);
-      return true;
+  const auto named = Names.find(setup.folder);
+  Made made = named != Names.end() ? named->second : Made{};
+  if (setup.folder == BothOneBlockDevice) {
+    std::string padded = setup.input.value_or("");
+    padded.resize(4096, ' ');
+    WriteFile(scratch / "device-image", padded);
+    // None where this machine has none to give (no root, no loop driver).
+    if (Capture({"losetup", "--find", "--show",
+                 (scratch / "device-image").string()},
+                device) != 0) {
+      result.cannot = "needs a loop device (root and losetup)";
+      return false;
     }
-    case NullAndAnotherNodeOfIt:
-      if (stat("/dev/null", &null_device) != 0 ||
-          mknod(out.c_str(), S_IFCHR | 0666, null_device.st_rdev) != 0) {
-        result.cannot = "needs to make a device node (root, and mknod allowed)";
-        return false;
-      }
-      fs::create_symlink("/dev/null", in);
-      return true;
-    case BothNullDevice:
-    case NullAndZeroDevice:
-      fs::create_symlink("/dev/null", in);
-      fs::create_symlink(kind == BothNullDevice ? "/dev/null" : "/dev/zero",
-                         out);
-      return true;
-    case NoInput:
-      break;
-    case InputFolder:
-      fs::create_directory(in);
-      break;
-    case InputFifo:
-    case InputFifoOutputLinkToIt:
-    case SecondRunSameFolder:
-      mkfifo(in.c_str(), 0600);
-      break;
-    default:
-      if (setup.input) WriteFile(in, *setup.input);
+    device = device.substr(0, device.find('\n'));
+    made = {device, device};
   }
-  // Where korvanda.out leads, when not to a file of its own.
-  const std::map<Scenario::Folder, const char*> links = {
-      {OutputLinkToInput, "korvanda.in"},
-      {InputFifoOutputLinkToIt, "korvanda.in"},
-      {OutputNullDevice, "/dev/null"},
-      {OutputDanglingLink, "answer.txt"},
-      {OutputIntoMissingFolder, "missing/answer"}};
-  if (links.count(kind)) {
-    fs::create_symlink(links.at(kind), out);
-  } else if (kind == OutputFolder) {
-    fs::create_directory(out);
-  } else if (kind == SecondRunOutputLinkedToInput) {
-    mkfifo(out.c_str(), 0600);
-  } else if (kind == OutputHardLinkToInput) {
-    fs::create_hard_link(in, out);
-  } else if (setup.earlier_output) {
-    WriteFile(out, *setup.earlier_output);
-  }
-  return true;
+  return Make(scratch / "run" / "korvanda.in", made.in, setup.input,
+              result.cannot) &&
+         Make(scratch / "run" / "korvanda.out", made.out, setup.earlier_output,
+              result.cannot);
 }
 
 // One run of the scenario in a folder of its own; false when Wine lost its
@@ -510,14 +538,17 @@ bool RunOnce(const Scenario& setup, Result& result) {
                    setup.input.value_or("")},
                   folder, {})
           : -1;
-  const Holder holder = kind == InputHeld ? HoldInput(folder) : Holder{};
-  bool lost_server = kind == InputHeld && !holder.held;
+  const bool held = kind == InputHeld || kind == InputHeldThenRenamed;
+  const Holder holder = held ? HoldInput(folder) : Holder{};
+  bool lost_server = held && !holder.held;
   if (kind == SecondRunSameFolder || kind == SecondRunOutputLinkedToInput) {
     lost_server |= RunWhileAnotherIsHeld(setup, folder, result);
+  } else if (kind == InputHeldThenRenamed) {
+    lost_server |= RunAndRenameInput(setup, folder, result);
   } else {
     lost_server |= Finish(Start(setup, folder), setup, result);
   }
-  if (kind == InputHeld) Release(holder);
+  if (held) Release(holder);
   if (writer > 0) {
     // A writer the program never let in waits for good.
     kill(writer, SIGKILL);
@@ -526,7 +557,7 @@ bool RunOnce(const Scenario& setup, Result& result) {
   result.output_after = ContentsOf(out);
   if (!setup.standard_output_file.empty()) {
     result.standard_output =
-        ContentsOf(folder / setup.standard_output_file).value_or("");
+        ContentsOf(folder / StandardOutputName(setup)).value_or("");
   }
   result.link_target_after = ContentsOf(folder / "answer.txt");
   if (!device.empty()) {
@@ -537,7 +568,7 @@ bool RunOnce(const Scenario& setup, Result& result) {
     }
     result.input_after = ReadFile((scratch.Path() / "device-image").string())
                              .substr(0, setup.input.value_or("").size());
-  } else if (!fs::is_symlink(in)) {
+  } else if (!fs::is_symlink(in) && kind != InputHeldThenRenamed) {
     result.input_after = ContentsOf(in);
   }
   if (result.output_after && !fs::is_symlink(out)) {
@@ -546,14 +577,24 @@ bool RunOnce(const Scenario& setup, Result& result) {
   return !lost_server;
 }
 
-// The fields of the table's row `name`: name, Linux, Windows, meaning.
-std::vector<std::string> StatusRow(const std::string& name) {
-  std::istringstream lines(ReadFile(KORVANDA_EXIT_STATUSES));
+// The lines of a file of tab-separated fields, split.
+std::vector<std::vector<std::string>> Fields(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(ReadFile(path));
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line);
-    std::vector<std::string> row(4);
-    for (std::string& field : row) std::getline(fields, field, '\t');
-    if (row[0] == name) return row;
+    rows.emplace_back();
+    for (std::string field; std::getline(fields, field, '\t');) {
+      rows.back().push_back(field);
+    }
+  }
+  return rows;
+}
+
+// The fields of the table's row `name`: name, Linux, Windows, meaning.
+std::vector<std::string> StatusRow(const std::string& name) {
+  for (const auto& row : Fields(KORVANDA_EXIT_STATUSES)) {
+    if (row.size() >= 4 && row[0] == name) return row;
   }
   ADD_FAILURE() << "no exit status named " << name;
   return {"", "-1", "-1", ""};
@@ -565,17 +606,14 @@ const std::string& ProgramPath() { return CurrentTarget().program; }
 
 const std::map<std::string, std::uint32_t>& StopPlaces() {
   static const std::map<std::string, std::uint32_t> places = [] {
-    const fs::path map =
-        fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt";
-    std::istringstream lines(ReadFile(map.string()));
     std::map<std::string, std::uint32_t> read;
     // Places only: a value of 8 hexadecimal digits, the source, the place.
-    unsigned value = 0;
-    char place[64];
-    for (std::string line; std::getline(lines, line);) {
-      if (std::sscanf(line.c_str(), "%8X\t%*[^\t]\t%63[^\t]", &value, place) ==
-          2) {
-        read[place] = value;
+    for (const auto& row :
+         Fields(fs::path(ProgramPath()).parent_path() / "korvanda.stops.txt")) {
+      if (row.size() > 2 && row[0].size() == 8 &&
+          row[0].find_first_not_of("0123456789ABCDEF") == std::string::npos) {
+        read[row[2]] =
+            static_cast<std::uint32_t>(std::stoul(row[0], nullptr, 16));
       }
     }
     return read;
@@ -590,8 +628,7 @@ void ExpectReport(const std::string& standard_output, int status,
   EXPECT_EQ(report.code, status);
   const auto value = StopPlaces().find(place);
   if (value == StopPlaces().end()) {
-    ADD_FAILURE() << "the map has no stop place " << place;
-    return;
+    return (void)(ADD_FAILURE() << "the map has no stop place " << place);
   }
   EXPECT_EQ(report.site, value->second) << "the stop is not at " << place;
 }
@@ -605,6 +642,8 @@ void ExpectRun(const Result& r, int status, const char* place,
     EXPECT_EQ(r.standard_output, "");
   } else if (place == nullptr) {
     ADD_FAILURE() << "a stop names its place";
+  } else if (*place == '-') {
+    EXPECT_EQ(r.standard_output, "") << "the report is kept out";
   } else if (*place != '\0') {
     ExpectReport(r.standard_output, status, place);
   }

@@ -25,8 +25,11 @@ struct Scenario {
     NoInput,
     InputFolder,
     OutputFolder,
-    // Another process holds korvanda.in open without sharing it.
+    // Another process holds korvanda.in open without sharing it; and, once
+    // the run has opened it too, it is renamed to saved.in and a new one
+    // put in its place: input_after is then saved.in's.
     InputHeld,
+    InputHeldThenRenamed,
     OutputLinkToInput,
     OutputHardLinkToInput,
     OutputNullDevice,
@@ -62,8 +65,9 @@ struct Scenario {
   std::vector<int> closed_standard_descriptors;
   bool standard_output_reader_gone = false;
   // Standard output opened on this file of the folder, for reading and
-  // writing, not emptied (as "1<>korvanda.in" opens it); what it holds
-  // afterwards is the result's standard output.
+  // writing, not emptied (as "1<>korvanda.in" opens it), or, after ">>",
+  // for appending; what it holds afterwards is the result's standard
+  // output.
   std::string standard_output_file;
   // The Windows program starts with no standard output handle at all.
   bool no_standard_output_handle = false;
@@ -127,7 +131,7 @@ void ExpectReport(const std::string& standard_output, int status,
 // The run ended, not by a signal, with `status`, and left korvanda.out and
 // korvanda.in so. Standard output holds nothing after a complete run, and
 // after a stop the report of `place`, which a stop must name: "" where no
-// report can be read.
+// report can be read, "-" where none may be written.
 void ExpectRun(const Result& r, int status, const char* place,
                const std::optional<std::string>& out,
                const std::optional<std::string>& input_after);

@@ -128,12 +128,9 @@ class Files : public testing::TestWithParam<FileCase> {};
 
 TEST_P(Files, RefusedFilesAreLeftAsTheyWere) {
   const FileCase& c = GetParam();
-  if (c.where == Where::Windows && !e2e::RunsWindowsProgram()) {
-    GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
-  }
-  if (c.where == Where::Linux && e2e::RunsWindowsProgram()) {
-    GTEST_SKIP() << "the Linux program only: this is the Windows program "
-                    "under Wine";
+  if (c.where != Where::Both &&
+      (c.where == Where::Windows) != e2e::RunsWindowsProgram()) {
+    GTEST_SKIP() << "the other program's only: its own suite runs it";
   }
   Scenario s = WithInput(Input);
   s.folder = c.folder;
@@ -196,62 +193,36 @@ INSTANTIATE_TEST_SUITE_P(Program, Files, testing::Values(
   // or reads anything, and the first run's answer stands.
   F{"ASecondRunInTheSameFolder", SecondRunSameFolder, "busy", "open_output", Answer, Both, None},
   F{"ASecondRunWhoseOutputIsALinkToTheFirstRunsInput", SecondRunOutputLinkedToInput, "busy", "open_output", None, Linux,
-    Input}),
+    Input},
+  // Nor does its report go into the first run's answer.
+  F{"ASecondRunWhoseStandardOutputIsTheFirstRunsOutput", SecondRunSameFolder, "busy", "", Answer, Linux, None,
+    "korvanda.out"},
+  F{"ASecondRunAppendingToTheFirstRunsOutput", SecondRunSameFolder, "busy", "", Answer, Linux, None, ">>korvanda.out"}),
   rows::ByName());
 // clang-format on
 
+// korvanda >korvanda.out: the output the run holds keeps the report.
+TEST(Report, GoesIntoTheOutputTheRunHolds) {
+  Scenario s = WithInput("4 1 3 3");
+  s.standard_output_file = "korvanda.out";
+  const Result r = RunBuiltProgram(s);
+  e2e::ExpectRun(r, 239, "position_order", r.standard_output, s.input);
+}
+
 // A batch job can be started in states a console never sees; the exit
-// status and the files must still tell the truth. Without a usable
-// standard output the report is lost, and only that.
-void ExpectRightWithoutStandardOutput(void (*start)(Scenario&)) {
-  struct Case {
-    const char* what;
-    std::optional<std::string> input;
-    int status;
-    std::optional<std::string> out;
-  } cases[] = {
-      {"complete run", Input, 0, Answer},
-      {"invalid input", "4 1 3 3", 239, ""},
-      {"missing input", std::nullopt, 2, Earlier},
-  };
-  for (const Case& c : cases) {
-    Scenario s;
-    s.input = c.input;
-    s.earlier_output = Earlier;
-    start(s);
-    SCOPED_TRACE(c.what);
-    e2e::ExpectRun(RunBuiltProgram(s), c.status, "", c.out, c.input);
-  }
-}
-
-// Under Wine a closed descriptor tests Wine's own start-up, whose exit
-// status is then unreliable, not the program; the Windows program gets
-// the state its platform has instead, a missing handle.
-TEST(HostileStart, StandardDescriptorsClosed) {
-  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
-  ExpectRightWithoutStandardOutput([](Scenario& s) {
-    s.closed_standard_descriptors = {0, 1, 2};
-  });
-}
-
-TEST(HostileStart, NoStandardOutputHandle) {
-  if (!e2e::RunsWindowsProgram())
-    GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
-  ExpectRightWithoutStandardOutput(
-      [](Scenario& s) { s.no_standard_output_handle = true; });
-}
-
-// What would end the process with a signal shows as a failure code, and a
-// start with few descriptors to spare changes no file it cannot finish
-// with. Of an answer that a file-size limit cuts, what fitted stays; the
-// code says the rest did not arrive.
+// status and the files must still tell the truth. What would end the
+// process with a signal shows as a failure code, and a start with few
+// descriptors to spare changes no file it cannot finish with. Of an answer
+// that a file-size limit cuts, what fitted stays; the code says the rest
+// did not arrive.
 struct StartCase {
-  const char* name;
+  std::string name;
   void (*start)(Scenario&);
-  std::string input;
+  std::optional<std::string> input;
   int status;
   std::string out;
-  const char* place;  // where a report that can be read stopped
+  const char* place;     // where a report that can be read stopped
+  bool windows = false;  // a state of the Windows program's own
 };
 
 void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
@@ -259,26 +230,51 @@ void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 class HostileStarts : public testing::TestWithParam<StartCase> {};
 
 TEST_P(HostileStarts, StatusAndFilesTellTheTruth) {
-  if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   const StartCase& c = GetParam();
-  Scenario s = WithInput(c.input);
+  if (c.windows && !e2e::RunsWindowsProgram())
+    GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
+  if (const char* why = c.windows ? nullptr : e2e::WhyNotNative())
+    GTEST_SKIP() << why;
+  Scenario s = WithInput("");
+  s.input = c.input;
   c.start(s);
   e2e::ExpectRun(RunBuiltProgram(s), c.status, c.place, c.out, c.input);
 }
 
-// The output cannot be opened with four descriptors at most: the earlier
-// answer stays whole.
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Program, HostileStarts, testing::Values(
-  StartCase{"StandardOutputWithoutAReader", [](Scenario& s) { s.standard_output_reader_gone = true; },
-            "2 0", 239, "", ""},
-  StartCase{"AFileSizeLimitBelowTheAnswer", [](Scenario& s) { s.wrapper = {"prlimit", "--fsize=4", "--"}; },
-            Input, EFBIG, "6\r\n4", "close_output"},
-  StartCase{"StandardInputClosedAndFourDescriptorsAtMost",
-            [](Scenario& s) { s.closed_standard_descriptors = {0}; s.wrapper = {"prlimit", "--nofile=4", "--"}; },
-            Input, EMFILE, Earlier, "open_output"}),
-  rows::ByName());
-// clang-format on
+// Without a usable standard output the report is lost, and only that.
+// Under Wine a closed descriptor tests Wine's own start-up, whose exit
+// status is then unreliable, not the program; the Windows program gets
+// the state its platform has instead, a missing handle. The output cannot
+// be opened with four descriptors at most: the earlier answer stays whole.
+std::vector<StartCase> Starts() {
+  // clang-format off
+  std::vector<StartCase> rows = {
+    {"StandardOutputWithoutAReader", [](Scenario& s) { s.standard_output_reader_gone = true; }, "2 0", 239, "", ""},
+    {"AFileSizeLimitBelowTheAnswer", [](Scenario& s) { s.wrapper = {"prlimit", "--fsize=4", "--"}; },
+     Input, EFBIG, "6\r\n4", "close_output"},
+    {"StandardInputClosedAndFourDescriptorsAtMost",
+     [](Scenario& s) { s.closed_standard_descriptors = {0}; s.wrapper = {"prlimit", "--nofile=4", "--"}; },
+     Input, EMFILE, Earlier, "open_output"}};
+  // clang-format on
+  for (const bool windows : {false, true}) {
+    const auto start =
+        windows ? +[](Scenario& s) { s.no_standard_output_handle = true; }
+                : +[](Scenario& s) {
+                    s.closed_standard_descriptors = {0, 1, 2};
+                  };
+    const std::string how =
+        windows ? "NoStandardOutputHandle_" : "StandardDescriptorsClosed_";
+    rows.push_back({how + "CompleteRun", start, Input, 0, Answer, "", windows});
+    rows.push_back(
+        {how + "InvalidInput", start, "4 1 3 3", 239, "", "", windows});
+    rows.push_back(
+        {how + "MissingInput", start, std::nullopt, 2, Earlier, "", windows});
+  }
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, HostileStarts, testing::ValuesIn(Starts()),
+                         rows::ByName());
 
 // Address-space randomisation loads the program somewhere else on every
 // run; with it turned off the program sits at one fixed address. The site

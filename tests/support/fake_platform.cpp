@@ -10,11 +10,6 @@
 namespace fake {
 namespace {
 
-struct FakeFile {
-  std::string contents;
-  int open_handles = 0;
-};
-
 struct OpenFile {
   std::string name;
   std::size_t position = 0;
@@ -35,7 +30,7 @@ constexpr std::uint32_t BusyCode = 16;
 
 // Everything the fake holds, put back at once.
 struct State {
-  std::map<std::string, FakeFile> files;
+  std::map<std::string, std::string> files;  // by name, their contents
   std::vector<OpenFile> handles;
   std::vector<Failure> failures;
   std::vector<CallRecord> calls;
@@ -45,10 +40,6 @@ struct State {
   int misuses = 0;
 };
 State state;
-auto& files = state.files;
-auto& handles = state.handles;
-auto& calls = state.calls;
-std::uint32_t& last_error = state.last_error;
 std::jmp_buf* process_end = nullptr;
 std::int32_t end_status = 0;
 
@@ -58,29 +49,31 @@ bool Fails(Call call, const std::string& file) {
   for (Failure& f : state.failures) {
     if (f.call == call && (f.file.empty() || f.file == file) &&
         ++f.seen == f.nth) {
-      last_error = f.code;
+      state.last_error = f.code;
       failed = true;
     }
   }
-  calls.push_back({call, file});
+  state.calls.push_back({call, file});
   return failed;
 }
 
 OpenFile* Lookup(platform::FileHandle handle) {
   auto index = handle - FirstHandle;
-  if (index < 0 || index >= static_cast<platform::FileHandle>(handles.size()) ||
-      !handles[static_cast<std::size_t>(index)].open) {
+  if (index < 0 ||
+      index >= static_cast<platform::FileHandle>(state.handles.size()) ||
+      !state.handles[static_cast<std::size_t>(index)].open) {
     ++state.misuses;
-    last_error = InvalidHandleCode;
+    state.last_error = InvalidHandleCode;
     return nullptr;
   }
-  return &handles[static_cast<std::size_t>(index)];
+  return &state.handles[static_cast<std::size_t>(index)];
 }
 
 platform::FileHandle NewHandle(const std::string& name) {
-  ++files[name].open_handles;
-  handles.push_back({name, 0, true});
-  return FirstHandle + static_cast<platform::FileHandle>(handles.size()) - 1;
+  state.files[name];
+  state.handles.push_back({name, 0, true});
+  return FirstHandle + static_cast<platform::FileHandle>(state.handles.size()) -
+         1;
 }
 
 }  // namespace
@@ -88,17 +81,21 @@ platform::FileHandle NewHandle(const std::string& name) {
 void Reset() { state = {}; }
 
 void PutFile(const std::string& name, const std::string& contents) {
-  files[name].contents = contents;
+  state.files[name] = contents;
 }
 
-bool FileExists(const std::string& name) { return files.count(name) != 0; }
+bool FileExists(const std::string& name) {
+  return state.files.count(name) != 0;
+}
 
 std::string FileContents(const std::string& name) {
-  return FileExists(name) ? files[name].contents : "";
+  return FileExists(name) ? state.files[name] : "";
 }
 
 bool FileIsOpen(const std::string& name) {
-  return FileExists(name) && files[name].open_handles > 0;
+  return std::any_of(
+      state.handles.begin(), state.handles.end(),
+      [&](const OpenFile& h) { return h.open && h.name == name; });
 }
 
 void FailCall(Call call, std::uint32_t code, const std::string& file, int nth) {
@@ -107,7 +104,7 @@ void FailCall(Call call, std::uint32_t code, const std::string& file, int nth) {
 
 void LimitReadsTo(std::uint32_t bytes) { state.read_limit = bytes; }
 
-const std::vector<CallRecord>& Calls() { return calls; }
+const std::vector<CallRecord>& Calls() { return state.calls; }
 
 int Misuses() { return state.misuses; }
 
@@ -134,7 +131,7 @@ using namespace fake;
 FileHandle OpenExistingForReading(const char* name) {
   if (Fails(Call::OpenRead, name)) return InvalidFileHandle;
   if (!FileExists(name)) {
-    last_error = 2;
+    state.last_error = 2;
     return InvalidFileHandle;
   }
   return NewHandle(name);
@@ -144,10 +141,10 @@ FileHandle OpenExistingForReading(const char* name) {
 FileHandle CreateForWriting(const char* name) {
   if (Fails(Call::CreateWrite, name)) return InvalidFileHandle;
   if (FileIsOpen(name)) {
-    last_error = BusyCode;
+    state.last_error = BusyCode;
     return InvalidFileHandle;
   }
-  files[name].contents.clear();
+  state.files[name].clear();
   return NewHandle(name);
 }
 
@@ -157,7 +154,7 @@ bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
   if (Fails(Call::Read, open ? open->name : "") || open == nullptr) {
     return false;
   }
-  const std::string& contents = files[open->name].contents;
+  const std::string& contents = state.files[open->name];
   std::size_t take = std::min<std::size_t>(
       contents.size() - open->position,
       state.read_limit != 0 ? std::min(capacity, state.read_limit) : capacity);
@@ -172,7 +169,7 @@ bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
   if (Fails(Call::Write, open ? open->name : "") || open == nullptr) {
     return false;
   }
-  files[open->name].contents.append(reinterpret_cast<const char*>(from), count);
+  state.files[open->name].append(reinterpret_cast<const char*>(from), count);
   return true;
 }
 
@@ -184,17 +181,24 @@ bool CloseFile(FileHandle file) {
   }
   // The handle is released even when the close reports a failure.
   open->open = false;
-  --files[open->name].open_handles;
   return !Fails(Call::Close, open->name);
 }
 
-std::uint32_t LastError() { return last_error; }
+std::uint32_t LastError() { return state.last_error; }
 
 void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
   if (!Fails(Call::StandardOutput, "")) {
     state.standard_output.append(reinterpret_cast<const char*>(from), count);
   }
 }
+
+// Standard output is captured, as a pipe takes it: it keeps nothing, and
+// nothing of a file is ever asked.
+Found LookAtStandardOutput(FileIdentity&) { return Found::Passing; }
+Found LookAtName(const char*, FileIdentity&) { return Found::Unknown; }
+bool IdentityOf(Opened, FileIdentity&) { return false; }
+bool SameFile(const FileIdentity&, const FileIdentity&) { return false; }
+Hold StandardOutputHold() { return Hold::Unknown; }
 
 void PrepareProcess() {}
 

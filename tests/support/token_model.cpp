@@ -5,21 +5,15 @@
 namespace model {
 
 std::vector<std::string> Tokens(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string> tokens;
-  std::string current;
+  std::vector<std::string> tokens(1);  // the last one still growing
   for (std::size_t i = 0; i < size && data[i] != 26; ++i) {
-    if (data[i] <= 32) {
-      if (!current.empty()) tokens.push_back(current);
-      current.clear();
-      continue;
-    }
-    current.push_back(static_cast<char>(data[i]));
-    if (current.size() == 32) {
-      tokens.push_back(current);
-      current.clear();
+    std::string& last = tokens.back();
+    if (data[i] > 32) last.push_back(static_cast<char>(data[i]));
+    if (!last.empty() && (data[i] <= 32 || last.size() == 32)) {
+      tokens.emplace_back();
     }
   }
-  if (!current.empty()) tokens.push_back(current);
+  if (tokens.back().empty()) tokens.pop_back();
   return tokens;
 }
 

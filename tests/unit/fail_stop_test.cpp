@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -43,9 +44,8 @@ TEST_P(EndProgram, PendingAnswerThenReport) {
   EXPECT_EQ(fake::StandardOutputBytes().size(), c.report_written ? 32u : 0u);
   const auto& calls = fake::Calls();
   auto first = [&](Call call) {
-    std::size_t i = 0;
-    while (i < calls.size() && calls[i].call != call) ++i;
-    return i;
+    return std::find_if(calls.begin(), calls.end(),
+                        [&](const auto& c) { return c.call == call; });
   };
   EXPECT_LT(first(Call::Write), first(Call::StandardOutput));
 }

@@ -36,20 +36,23 @@ void RunSolver() {
   // pass (DESIGN.md).
   const std::int32_t n = PointCount;
   std::int32_t last = 0;  // point 1 stands at 0
-  std::int32_t narrowest = 0;
+  std::int32_t gap = 0;   // the one that ends at the last
+  // Wider than gap 3, the first candidate: point 2 stands at 1 or more.
+  std::int32_t narrowest = INT32_MAX;
   for (std::int32_t i = 2; i <= n; ++i) {
     const std::int32_t position = ReadInteger(InputFile);
     CheckIoStatus(KORVANDA_STOP_SITE(read_position));
     if (position <= last) {
       FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(position_order));
     }
-    // Only once the order holds: -2147483648 after 5 would overflow.
-    const std::int32_t gap = position - last;
-    // Only gaps 3..N-1 are candidates; the lowest index wins a tie.
-    if (i >= 3 && i <= n - 1 && (i == 3 || gap < narrowest)) {
+    // Gap i-1 is now known not to be gap N: from gap 3 on, a candidate.
+    // Only a narrower one replaces it, so the lowest index wins a tie.
+    if (i >= 4 && gap < narrowest) {
       narrowest = gap;
-      SplitIndex = i;
+      SplitIndex = i - 1;
     }
+    // Only once the order holds: -2147483648 after 5 would overflow.
+    gap = position - last;
     last = position;
   }
   // Only after every position has been read: a bad token later in the file

@@ -1,9 +1,9 @@
 // Whole runs of the program against the floor program, on generated
 // inputs: wall time (the median over alternating pairs of the program's
 // time over the floor's, so slow drift of the machine cancels), user-space
-// instructions per input byte (callgrind), peak resident memory (GNU
-// time). Prints a Markdown table; for the two shapes most real inputs
-// have, a row more for PLAIN, the program with the plain byte-at-a-time
+// instructions per input byte (callgrind), peak resident memory and minor
+// page faults (GNU time). Prints a Markdown table; for the two shapes most real
+// inputs have, a row more for PLAIN, the program with the plain byte-at-a-time
 // reader, so every run shows what the reader's eight-byte lanes buy. Given
 // PACKAGE and its floor PACKAGE_FLOOR (the program and the floor linked
 // and built as the Debian package builds them), every row measures that
@@ -188,18 +188,22 @@ long long Instructions(const std::string& program, const fs::path& folder) {
   return -1;
 }
 
-long PeakResidentKib(const std::string& program, const fs::path& folder) {
+// Peak resident KiB and minor page faults of one run.
+std::pair<long, long> Memory(const std::string& program,
+                             const fs::path& folder) {
   fs::path out = folder / "peak.txt";
-  Capture("cd '" + folder.string() + "' && /usr/bin/time -f %M -o '" +
+  Capture("cd '" + folder.string() + "' && /usr/bin/time -f '%M %R' -o '" +
           out.string() + "' '" + program + "' >/dev/null 2>&1");
-  return std::atol(ReadAll(out).c_str());
+  long peak = 0, faults = 0;
+  std::istringstream(ReadAll(out)) >> peak >> faults;
+  return {peak, faults};
 }
 
 struct Measured {
   double program_ms;
   double ratio;
   double instructions_per_byte;
-  long peak_kib;
+  std::pair<long, long> peak_kib_and_faults;
 };
 
 // PROGRAM against FLOOR on the input in `folder`.
@@ -222,7 +226,7 @@ Measured Measure(std::size_t bytes, const std::string& program,
   return {Median(ours), Median(ratios),
           static_cast<double>(Instructions(program, folder)) /
               static_cast<double>(bytes),
-          PeakResidentKib(program, folder)};
+          Memory(program, folder)};
 }
 
 // One row: each pair of programs, or "-" where there is none.
@@ -230,20 +234,24 @@ void PrintRow(const std::string& name, std::size_t bytes,
               const std::vector<std::pair<std::string, std::string>>& pairs_of,
               const fs::path& folder, int pairs, std::size_t columns) {
   std::printf("| %s | %zu |", name.c_str(), bytes);
-  std::string peaks;
+  std::string peaks, faults;
   for (std::size_t i = 0; i < columns; ++i) {
     if (i >= pairs_of.size()) {
       std::printf(" - | - | - |");
       peaks += " / -";
+      faults += " / -";
       continue;
     }
     const Measured m =
         Measure(bytes, pairs_of[i].first, pairs_of[i].second, folder, pairs);
     std::printf(" %.3f | %.3f | %.2f |", m.program_ms, m.ratio,
                 m.instructions_per_byte);
-    peaks += (i == 0 ? "" : " / ") + std::to_string(m.peak_kib);
+    peaks +=
+        (i == 0 ? "" : " / ") + std::to_string(m.peak_kib_and_faults.first);
+    faults +=
+        (i == 0 ? "" : " / ") + std::to_string(m.peak_kib_and_faults.second);
   }
-  std::printf(" %s |\n", peaks.c_str());
+  std::printf(" %s | %s |\n", peaks.c_str(), faults.c_str());
   std::fflush(stdout);
 }
 
@@ -295,10 +303,10 @@ int main(int argc, char** argv) {
         " package ms | package ratio to floor | package instructions "
         "per byte |");
   }
-  std::printf(" peak memory KiB |\n|---|---:|");
+  std::printf(" peak memory KiB | minor faults |\n|---|---:|");
   for (std::size_t i = 0; i < programs.size(); ++i)
     std::printf("---:|---:|---:|");
-  std::printf("---:|\n");
+  std::printf("---:|---:|\n");
   for (const Input& input : Inputs()) {
     std::ofstream(folder / "korvanda.in", std::ios::binary) << input.bytes;
     PrintRow(input.name, input.bytes.size(), programs, folder, pairs,

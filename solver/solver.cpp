@@ -7,23 +7,8 @@ namespace solver {
 
 namespace {
 
-// Indexed 1..MaxPointCount; entry 0 is never used.
-constinit std::int32_t Positions[MaxPointCount + 1] = {};
 constinit std::int32_t PointCount = 0;
 constinit std::int32_t SplitIndex = 0;
-
-std::int32_t Gap(std::int32_t i) { return Positions[i] - Positions[i - 1]; }
-
-// Only gaps 3..N-1 are candidates; the lowest index wins a tie.
-std::int32_t NarrowestInnerGap(std::int32_t n) {
-  std::int32_t k = 3;
-  for (std::int32_t i = 4; i <= n - 1; ++i) {
-    if (Gap(i) < Gap(k)) {
-      k = i;
-    }
-  }
-  return k;
-}
 
 }  // namespace
 
@@ -46,20 +31,34 @@ void RunSolver() {
     FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(count_range));
   }
 
+  // The narrowest gap is found as the positions arrive, so none is kept
+  // but the last: an array of them cost a run its fresh pages and a second
+  // pass (DESIGN.md).
   const std::int32_t n = PointCount;
-  Positions[1] = 0;
+  std::int32_t last = 0;  // point 1 stands at 0
+  std::int32_t gap = 0;   // the one that ends at the last
+  // Wider than gap 3, the first candidate: point 2 stands at 1 or more.
+  std::int32_t narrowest = INT32_MAX;
   for (std::int32_t i = 2; i <= n; ++i) {
     const std::int32_t position = ReadInteger(InputFile);
-    Positions[i] = position;
     CheckIoStatus(KORVANDA_STOP_SITE(read_position));
-    if (position <= Positions[i - 1]) {
+    if (position <= last) {
       FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(position_order));
     }
+    // Gap i-1 is now known not to be gap N: from gap 3 on, a candidate.
+    // Only a narrower one replaces it, so the lowest index wins a tie.
+    if (i >= 4 && gap < narrowest) {
+      narrowest = gap;
+      SplitIndex = i - 1;
+    }
+    // Only once the order holds: -2147483648 after 5 would overflow.
+    gap = position - last;
+    last = position;
   }
   // Only after every position has been read: a bad token later in the file
   // takes precedence over an out-of-range one. The positions rise
   // strictly, so the last is the highest and speaks for them all.
-  if (Positions[n] > MaxPosition) {
+  if (last > MaxPosition) {
     FailureStop(InvalidInputCode, KORVANDA_STOP_SITE(position_range));
   }
 
@@ -68,10 +67,9 @@ void RunSolver() {
     WriteLineEnd(OutputFile);
     CheckIoStatus(KORVANDA_STOP_SITE(write_zero));
   } else {
-    SplitIndex = NarrowestInnerGap(n);
     const std::int32_t k = SplitIndex;
-    WriteInteger(OutputFile,
-                 Positions[n] - Positions[1] + Positions[k] - Positions[k - 1]);
+    // Point 1 stands at 0, so the span is the last position.
+    WriteInteger(OutputFile, last + narrowest);
     WriteLineEnd(OutputFile);
     CheckIoStatus(KORVANDA_STOP_SITE(write_total));
     WriteInteger(OutputFile, n);

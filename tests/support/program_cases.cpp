@@ -69,6 +69,9 @@ void AddStops(int n, std::vector<ProgramCase>& cases) {
                            with(std::to_string(before)), "position_order"));
     cases.push_back(Judged(name + "below_the_one_before",
                            with(std::to_string(before - 5)), "position_order"));
+    // A gap taken before the order test would overflow here.
+    cases.push_back(
+        Judged(name + "lowest_integer", with("-2147483648"), "position_order"));
     cases.push_back(
         Judged(name + "not_an_integer", with(good[at] + "x"), "read_position"));
     // From here on above the limit, still rising: only the range stops it,

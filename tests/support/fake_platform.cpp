@@ -57,16 +57,20 @@ bool Fails(Call call, const std::string& file) {
   return failed;
 }
 
+// A handle below the first wraps round to an index past the last.
 OpenFile* Lookup(platform::FileHandle handle) {
-  auto index = handle - FirstHandle;
-  if (index < 0 ||
-      index >= static_cast<platform::FileHandle>(state.handles.size()) ||
-      !state.handles[static_cast<std::size_t>(index)].open) {
-    ++state.misuses;
-    state.last_error = InvalidHandleCode;
-    return nullptr;
+  const auto index = static_cast<std::size_t>(handle - FirstHandle);
+  if (index < state.handles.size() && state.handles[index].open) {
+    return &state.handles[index];
   }
-  return &state.handles[static_cast<std::size_t>(index)];
+  ++state.misuses;
+  state.last_error = InvalidHandleCode;
+  return nullptr;
+}
+
+platform::FileHandle Refused(std::uint32_t code) {
+  state.last_error = code;
+  return platform::InvalidFileHandle;
 }
 
 platform::FileHandle NewHandle(const std::string& name) {
@@ -84,9 +88,7 @@ void PutFile(const std::string& name, const std::string& contents) {
   state.files[name] = contents;
 }
 
-bool FileExists(const std::string& name) {
-  return state.files.count(name) != 0;
-}
+bool FileExists(const std::string& name) { return state.files.contains(name); }
 
 std::string FileContents(const std::string& name) {
   return FileExists(name) ? state.files[name] : "";
@@ -130,20 +132,14 @@ using namespace fake;
 
 FileHandle OpenExistingForReading(const char* name) {
   if (Fails(Call::OpenRead, name)) return InvalidFileHandle;
-  if (!FileExists(name)) {
-    state.last_error = 2;
-    return InvalidFileHandle;
-  }
+  if (!FileExists(name)) return Refused(2);
   return NewHandle(name);
 }
 
 // A writer holds its file alone: one that is open already is refused.
 FileHandle CreateForWriting(const char* name) {
   if (Fails(Call::CreateWrite, name)) return InvalidFileHandle;
-  if (FileIsOpen(name)) {
-    state.last_error = BusyCode;
-    return InvalidFileHandle;
-  }
+  if (FileIsOpen(name)) return Refused(BusyCode);
   state.files[name].clear();
   return NewHandle(name);
 }
@@ -151,9 +147,7 @@ FileHandle CreateForWriting(const char* name) {
 bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
               std::uint32_t& got) {
   OpenFile* open = Lookup(file);
-  if (Fails(Call::Read, open ? open->name : "") || open == nullptr) {
-    return false;
-  }
+  if (Fails(Call::Read, open ? open->name : "") || !open) return false;
   const std::string& contents = state.files[open->name];
   std::size_t take = std::min<std::size_t>(
       contents.size() - open->position,
@@ -166,22 +160,16 @@ bool ReadSome(FileHandle file, std::uint8_t* into, std::uint32_t capacity,
 
 bool WriteAll(FileHandle file, const std::uint8_t* from, std::uint32_t count) {
   OpenFile* open = Lookup(file);
-  if (Fails(Call::Write, open ? open->name : "") || open == nullptr) {
-    return false;
-  }
+  if (Fails(Call::Write, open ? open->name : "") || !open) return false;
   state.files[open->name].append(reinterpret_cast<const char*>(from), count);
   return true;
 }
 
 bool CloseFile(FileHandle file) {
   OpenFile* open = Lookup(file);
-  if (open == nullptr) {
-    Fails(Call::Close, "");
-    return false;
-  }
   // The handle is released even when the close reports a failure.
-  open->open = false;
-  return !Fails(Call::Close, open->name);
+  if (open != nullptr) open->open = false;
+  return !Fails(Call::Close, open ? open->name : "") && open != nullptr;
 }
 
 std::uint32_t LastError() { return state.last_error; }

@@ -107,11 +107,8 @@ std::vector<ProgramCase> GeneratedCases(int max_points) {
     AddStops(n, cases);
   }
   for (int k : {3, 25001, 49999}) {
-    cases.push_back({"N50000_k" + std::to_string(k),
-                     [k] {
-                       return Text(Points(50000, {2, k, 50000}));
-                     },
-                     ""});
+    auto input = [k] { return Text(Points(50000, {2, k, 50000})); };
+    cases.push_back({"N50000_k" + std::to_string(k), input, ""});
   }
   cases.push_back({"N50000_position50000_missing",
                    [] { return Text(Points(50000, {}, 49999)); },

@@ -92,12 +92,11 @@ TEST_P(EveryCallFailing, StopsWithItsCodeOrChangesNothingOnTheWayOut) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, EveryCallFailing,
-                         testing::Values(Setting{"AnAnswer", rows::Input},
-                                         Setting{"TheAnswer0", "1"},
-                                         Setting{"InvalidInput", "3 1 1"},
-                                         Setting{"ManyBlocks", ManyPoints()},
-                                         Setting{"NoInput", std::nullopt}),
-                         rows::ByName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Runs, EveryCallFailing, testing::Values(
+  Setting{"AnAnswer", rows::Input}, Setting{"TheAnswer0", "1"}, Setting{"InvalidInput", "3 1 1"},
+  Setting{"ManyBlocks", ManyPoints()}, Setting{"NoInput", std::nullopt}),
+  rows::ByName());
+// clang-format on
 
 }  // namespace

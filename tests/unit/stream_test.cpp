@@ -30,11 +30,10 @@ void ExpectAtTheClose(TextStream& s, const std::string& bytes) {
 }
 
 TEST(Written, IntegersAsDecimalText) {
+  // clang-format off
   const std::pair<std::int32_t, std::string> integers[] = {
-      {0, "0"},
-      {2147483647, "2147483647"},
-      {-2147483647 - 1, "-2147483648"},
-      {-7, "-7"}};
+      {0, "0"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}, {-7, "-7"}};
+  // clang-format on
   for (const auto& [value, text] : integers) {
     TextStream& s = OpenOutput();
     textio::WriteInteger(s, value);

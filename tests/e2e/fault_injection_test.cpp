@@ -13,12 +13,8 @@
 
 namespace {
 
-using e2e::Result;
-using e2e::RunBuiltProgram;
-using e2e::Scenario;
-using rows::Answer;
-using rows::Earlier;
-using rows::Input;
+using namespace e2e;
+using namespace rows;
 using Folder = Scenario::Folder;
 
 bool Have(const char* tool) {
@@ -61,13 +57,12 @@ TEST_P(InjectedFault, ExitStatusReportAndOutputFile) {
   if (const char* why = e2e::WhyNotNative()) GTEST_SKIP() << why;
   if (const char* why = WhyNoTracer()) GTEST_SKIP() << why;
   const FaultCase& c = GetParam();
-  Scenario s;
-  s.input = Input;
-  s.earlier_output = Earlier;
-  s.folder = c.folder;
+  Scenario s{.input = Input,
+             .earlier_output = Earlier,
+             .folder = c.folder,
+             .standard_output_file = c.standard_output,
+             .wrapper = {"strace", "-o", "/dev/null"}};
   if (c.descriptors_closed) s.closed_standard_descriptors = {0, 1, 2};
-  s.standard_output_file = c.standard_output;
-  s.wrapper = {"strace", "-o", "/dev/null"};
   std::istringstream words(c.faults);
   for (std::string word; words >> word;) {
     const bool file = word.find(':') == std::string::npos;
@@ -183,11 +178,10 @@ std::string MeasureLargest(std::vector<std::string> tool,
                            bool dynamically_linked = false) {
   e2e::ScratchFolder scratch;
   const std::string file = (scratch.Path() / "measured").string();
-  Scenario s;
-  s.dynamically_linked = dynamically_linked;
-  s.input = LargestPaddedInput();
-  s.wrapper = std::move(tool);
-  s.wrapper.back() += file;
+  tool.back() += file;
+  const Scenario s{.input = LargestPaddedInput(),
+                   .wrapper = std::move(tool),
+                   .dynamically_linked = dynamically_linked};
   Result r = RunBuiltProgram(s);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output_after, "1000020000\r\n50000 2\r\n3 1\r\n");

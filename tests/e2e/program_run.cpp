@@ -626,11 +626,10 @@ void ExpectReport(const std::string& standard_output, int status,
   const testutil::Report report = testutil::ParseReport(standard_output);
   EXPECT_TRUE(report.well_formed) << standard_output;
   EXPECT_EQ(report.code, status);
-  const auto value = StopPlaces().find(place);
-  if (value == StopPlaces().end()) {
-    return (void)(ADD_FAILURE() << "the map has no stop place " << place);
-  }
-  EXPECT_EQ(report.site, value->second) << "the stop is not at " << place;
+  ASSERT_TRUE(StopPlaces().contains(place))
+      << "the map has no stop place " << place;
+  EXPECT_EQ(report.site, StopPlaces().at(place))
+      << "the stop is not at " << place;
 }
 
 void ExpectRun(const Result& r, int status, const char* place,

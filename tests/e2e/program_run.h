@@ -15,9 +15,9 @@ namespace e2e {
 
 struct Scenario {
   // Contents of "korvanda.in"; none means no such file.
-  std::optional<std::string> input;
+  std::optional<std::string> input = {};
   // Contents of a "korvanda.out" left by an earlier run.
-  std::optional<std::string> earlier_output;
+  std::optional<std::string> earlier_output = {};
   // The folder the run starts in, when korvanda.in and korvanda.out are
   // not files of their own.
   enum class Folder {
@@ -62,18 +62,18 @@ struct Scenario {
   Folder folder = Folder::Own;
   // The hostile starting states a batch job can be given: the standard
   // descriptors it starts without (say {0}, or {0, 1, 2}), ...
-  std::vector<int> closed_standard_descriptors;
+  std::vector<int> closed_standard_descriptors = {};
   bool standard_output_reader_gone = false;
   // Standard output opened on this file of the folder, for reading and
   // writing, not emptied (as "1<>korvanda.in" opens it), or, after ">>",
   // for appending; what it holds afterwards is the result's standard
   // output.
-  std::string standard_output_file;
+  std::string standard_output_file = {};
   // The Windows program starts with no standard output handle at all.
   bool no_standard_output_handle = false;
   // Runs the program under this command, e.g. strace with a fault; it
   // starts in the scratch folder.
-  std::vector<std::string> wrapper;
+  std::vector<std::string> wrapper = {};
   // Runs the dynamically linked build of the same program instead.
   bool dynamically_linked = false;
 };

@@ -11,20 +11,12 @@
 
 namespace {
 
-using e2e::ExitStatus;
-using e2e::Result;
-using e2e::RunBuiltProgram;
-using e2e::Scenario;
-using rows::Answer;
-using rows::Earlier;
-using rows::Input;
+using namespace e2e;
+using namespace rows;
 using Folder = Scenario::Folder;
 
 Scenario WithInput(const std::string& input) {
-  Scenario s;
-  s.input = input;
-  s.earlier_output = Earlier;
-  return s;
+  return {.input = input, .earlier_output = Earlier};
 }
 
 // The answer or the stop the model gives, for every small count of points
@@ -42,7 +34,7 @@ TEST_P(Generated, AnswerOrStopIsTheModels) {
   e2e::ExpectRun(r, c.status, c.place.c_str(), c.out, c.input);
   // Made anew, readable and writable as any new file, and not runnable.
   if (c.status == 0) {
-    EXPECT_EQ(r.output_permissions, e2e::NewFilePermissions());
+    EXPECT_EQ(r.output_permissions, NewFilePermissions());
   }
 }
 
@@ -143,11 +135,10 @@ TEST_P(Files, RefusedFilesAreLeftAsTheyWere) {
   // and what its code means there.
   if (status != 0 && c.place != nullptr && *c.place != '\0') {
     const std::string told = e2e::Explained(r.standard_output);
-    EXPECT_NE(told.find(std::string("stopped at:  ") + c.place),
-              std::string::npos)
-        << told;
-    EXPECT_NE(told.find(e2e::StatusMeaning(c.status)), std::string::npos)
-        << told;
+    for (const std::string& part :
+         {"stopped at:  " + std::string(c.place), StatusMeaning(c.status)}) {
+      EXPECT_NE(told.find(part), std::string::npos) << told;
+    }
   }
   if (c.folder == Folder::SecondRunSameFolder ||
       c.folder == Folder::SecondRunOutputLinkedToInput) {
@@ -235,8 +226,7 @@ TEST_P(HostileStarts, StatusAndFilesTellTheTruth) {
     GTEST_SKIP() << "the Windows program only: the Windows suite runs it";
   if (const char* why = c.windows ? nullptr : e2e::WhyNotNative())
     GTEST_SKIP() << why;
-  Scenario s = WithInput("");
-  s.input = c.input;
+  Scenario s{.input = c.input, .earlier_output = Earlier};
   c.start(s);
   e2e::ExpectRun(RunBuiltProgram(s), c.status, c.place, c.out, c.input);
 }

@@ -42,40 +42,46 @@ void FillReport() {
 
 // A run writes only into what it holds. Standard output takes the report
 // where it keeps nothing (a terminal, a pipe), where it is the output this
-// run holds (korvanda >korvanda.out), or where it is no file a run, this
-// one or another, has taken as its input or output, and none another
-// program holds a lock on. The input is known by what the run opened,
-// even where it was then refused, and by what its name leads to now. A
-// look that fails keeps the report out; only a name that leads nowhere
-// has nothing to protect. Where no locks are offered, the comparisons
-// alone decide. The look comes before the write: a run that ends between
-// the two can still receive the report.
+// run held (korvanda >korvanda.out, even once its close has failed), or
+// where it is no file a run, this one or another, has taken as its input
+// or output, and none another program holds a lock on. The input and the
+// output are known by what the run opened, even where it was then
+// refused, and the input also by what its name leads to now. A look that
+// fails keeps the report out; only a name that leads nowhere has nothing
+// to protect. Where no locks are offered, the comparisons alone decide.
+// The look comes before the write: a run that ends between the two can
+// still receive the report.
 bool MayReport() {
   using platform::Found;
-  using platform::Hold;
+  using platform::Opened;
+  using platform::SameFile;
+  using platform::Taken;
   platform::FileIdentity out;
   platform::FileIdentity file;
   const Found kind = platform::LookAtStandardOutput(out);
   if (kind != Found::Keeping) {
     return kind == Found::Passing;
   }
-  if (platform::IdentityOf(platform::Opened::Input, file) &&
-      platform::SameFile(out, file)) {
+  const Taken input = platform::TakenAs(Opened::Input, file);
+  if (input == Taken::Unknown ||
+      (input != Taken::Nothing && SameFile(out, file))) {
     return false;
   }
   const Found named = platform::LookAtName(textio::InputFile.Name, file);
   if (named == Found::Unknown ||
-      (named != Found::Nowhere && platform::SameFile(out, file))) {
+      (named != Found::Nowhere && SameFile(out, file))) {
     return false;
   }
-  // The output file takes it while this run holds it; one that another run
-  // held, even one that has ended since, takes none.
-  if (platform::IdentityOf(platform::Opened::Output, file) &&
-      platform::SameFile(out, file)) {
-    return textio::OutputFile.Mode == textio::StreamMode::Output;
+  // Another run's output takes none, even once that run has ended.
+  const Taken output = platform::TakenAs(Opened::Output, file);
+  if (output == Taken::Unknown) {
+    return false;
   }
-  const Hold hold = platform::StandardOutputHold();
-  return hold == Hold::Free || hold == Hold::NoLocks;
+  if (output != Taken::Nothing && SameFile(out, file)) {
+    return output == Taken::Held;
+  }
+  const platform::Hold hold = platform::StandardOutputHold();
+  return hold == platform::Hold::Free || hold == platform::Hold::NoLocks;
 }
 
 // The report's value for a place (see stop_site.h).

@@ -75,12 +75,18 @@ Found LookAtStandardOutput(FileIdentity& identity);
 // What a name leads to now, without opening it in any way another
 // program's hold could refuse.
 Found LookAtName(const char* name, FileIdentity& identity);
-// What the input's, or the output's, name led to when the run opened it,
-// kept even where the open was then refused (another's lock), so that
-// neither a rename nor the other's end hides it; false where the open
-// found nothing this run could look at.
+// What the run made of the input's, or the output's, name when it opened
+// it, and which file that was: kept whatever came after (its lock
+// refused, a rename, another run's end), so that nothing hides it.
 enum class Opened { Input, Output };
-bool IdentityOf(Opened file, FileIdentity& identity);
+enum class Taken {
+  Nothing,  // the open found no file to look at
+  Held,     // this run held it: opened, locked where locks are offered
+  Refused,  // opened and looked at, then let go: another's, a folder, the
+            // input again
+  Unknown,  // opened, but the look at it failed
+};
+Taken TakenAs(Opened file, FileIdentity& identity);
 
 enum class Hold {
   Free,     // nobody holds the file: no other handle of it, nor this

@@ -81,8 +81,9 @@ Found Kind(int looked, const struct stat& info, FileIdentity& identity) {
 // opened, kept even where the lock is then refused. The output must never
 // be the input, by any name, nor the same device.
 constinit FileIdentity Seen[2] = {};
-constinit bool Known[2] = {};
+constinit Taken What[2] = {};
 constexpr auto Input = static_cast<int>(Opened::Input);
+constexpr auto Output = static_cast<int>(Opened::Output);
 
 // Every file the program opens goes through here, in this order: one
 // ordinary open, close-on-exec (a FIFO waits for its other end, a lease
@@ -95,16 +96,22 @@ int OpenAndHold(const char* name, int flags, short lock, struct stat& info,
   if (fd < 0) {
     return -1;
   }
+  Taken& taken = What[static_cast<int>(opened)];
   if (Retried([&] { return fstat(fd, &info); }) != 0) {
+    taken = Taken::Unknown;
     return Refuse(fd, errno);
   }
   Seen[static_cast<int>(opened)] = IdentityOf(info);
-  Known[static_cast<int>(opened)] = true;
+  taken = Taken::Refused;
   if (S_ISDIR(info.st_mode)) {
     return Refuse(fd, EISDIR);
   }
   const int held = S_ISREG(info.st_mode) ? LockWhereOffered(fd, lock) : 0;
-  return held == 0 ? fd : Refuse(fd, held);
+  if (held != 0) {
+    return Refuse(fd, held);
+  }
+  taken = Taken::Held;
+  return fd;
 }
 
 }  // namespace
@@ -144,6 +151,7 @@ FileHandle CreateForWriting(const char* name) {
   }
   // The input was opened first: its identity is known, and no file's is 0.
   if (SameFile(IdentityOf(info), Seen[Input])) {
+    What[Output] = Taken::Refused;
     return Refuse(fd, EBUSY);
   }
   const bool emptied =
@@ -188,7 +196,8 @@ Found LookAtStandardOutput(FileIdentity& identity) {
 Found LookAtName(const char* name, FileIdentity& identity) {
   struct stat info;
   const int looked = Retried([&] { return stat(name, &info); });
-  if (looked != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+  // A loop of links leads to no file either.
+  if (looked != 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)) {
     return Found::Nowhere;
   }
   return Kind(looked, info, identity);
@@ -198,9 +207,9 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-bool IdentityOf(Opened file, FileIdentity& identity) {
+Taken TakenAs(Opened file, FileIdentity& identity) {
   identity = Seen[static_cast<int>(file)];
-  return Known[static_cast<int>(file)];
+  return What[static_cast<int>(file)];
 }
 
 // Any lock a whole-file write lock would meet is another open file

@@ -14,10 +14,11 @@ HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // Which files the input and the output are, once open: a volume and an
 // identifier there, as the system tells a file apart whatever its name. A
-// file the system refused to open has none.
+// file the system refused to open has none; one it opened is held, its
+// sharing keeping every other writer out.
 bool Identify(HANDLE h, FileIdentity& identity);
 constinit FileIdentity Seen[2] = {};
-constinit bool Known[2] = {};
+constinit Taken What[2] = {};
 
 FileHandle Open(const char* name, DWORD access, DWORD disposition,
                 Opened opened) {
@@ -27,7 +28,7 @@ FileHandle Open(const char* name, DWORD access, DWORD disposition,
     return InvalidFileHandle;
   }
   const auto at = static_cast<int>(opened);
-  Known[at] = Identify(h, Seen[at]);
+  What[at] = Identify(h, Seen[at]) ? Taken::Held : Taken::Unknown;
   return reinterpret_cast<FileHandle>(h);
 }
 
@@ -144,9 +145,9 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
          std::memcmp(a.number, b.number, sizeof a.number) == 0;
 }
 
-bool IdentityOf(Opened file, FileIdentity& identity) {
+Taken TakenAs(Opened file, FileIdentity& identity) {
   identity = Seen[static_cast<int>(file)];
-  return Known[static_cast<int>(file)];
+  return What[static_cast<int>(file)];
 }
 
 // The system itself refuses a write into a file another holds: sharing

@@ -245,21 +245,15 @@ std::vector<StartCase> Starts() {
     {"StandardInputClosedAndFourDescriptorsAtMost",
      [](Scenario& s) { s.closed_standard_descriptors = {0}; s.wrapper = {"prlimit", "--nofile=4", "--"}; },
      Input, EMFILE, Earlier, "open_output"}};
-  // clang-format on
   for (const bool windows : {false, true}) {
-    const auto start =
-        windows ? +[](Scenario& s) { s.no_standard_output_handle = true; }
-                : +[](Scenario& s) {
-                    s.closed_standard_descriptors = {0, 1, 2};
-                  };
-    const std::string how =
-        windows ? "NoStandardOutputHandle_" : "StandardDescriptorsClosed_";
+    const auto start = windows ? +[](Scenario& s) { s.no_standard_output_handle = true; }
+                               : +[](Scenario& s) { s.closed_standard_descriptors = {0, 1, 2}; };
+    const std::string how = windows ? "NoStandardOutputHandle_" : "StandardDescriptorsClosed_";
     rows.push_back({how + "CompleteRun", start, Input, 0, Answer, "", windows});
-    rows.push_back(
-        {how + "InvalidInput", start, "4 1 3 3", 239, "", "", windows});
-    rows.push_back(
-        {how + "MissingInput", start, std::nullopt, 2, Earlier, "", windows});
+    rows.push_back({how + "InvalidInput", start, "4 1 3 3", 239, "", "", windows});
+    rows.push_back({how + "MissingInput", start, std::nullopt, 2, Earlier, "", windows});
   }
+  // clang-format on
   return rows;
 }
 

@@ -184,7 +184,7 @@ void WriteStandardOutput(const std::uint8_t* from, std::uint32_t count) {
 // nothing of a file is ever asked.
 Found LookAtStandardOutput(FileIdentity&) { return Found::Passing; }
 Found LookAtName(const char*, FileIdentity&) { return Found::Unknown; }
-bool IdentityOf(Opened, FileIdentity&) { return false; }
+Taken TakenAs(Opened, FileIdentity&) { return Taken::Nothing; }
 bool SameFile(const FileIdentity&, const FileIdentity&) { return false; }
 Hold StandardOutputHold() { return Hold::Unknown; }
 

@@ -130,6 +130,8 @@ const FaultCase Rows[] = {
    "read_count", "report"},
   {"StatOfTheInputsNameFails", "in openat:error=EACCES newfstatat:error=EOVERFLOW:when=2", EACCES, Earlier, "",
    "korvanda.in"},
+  {"StatOfTheInputsNameSaysEIO", "in openat:error=EACCES newfstatat:error=EIO:when=2", EACCES, Earlier, "",
+   "korvanda.in"},
   // Nor where the input, refused its lock, is renamed before the report.
   {"TheInputRefusedItsLockIsRenamed", "in openat:delay_exit=1000000:when=1", EBUSY, Earlier, "", "korvanda.in",
    InputHeldThenRenamed},

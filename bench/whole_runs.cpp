@@ -286,14 +286,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, Usage, argv[0]);
     return 2;
   }
-  auto absolute = [&](int i) { return fs::absolute(argv[i]).string(); };
-  std::vector<std::pair<std::string, std::string>> programs = {
-      {absolute(1), absolute(2)}};
-  if (argc == 7) programs.push_back({absolute(5), absolute(6)});
-  const std::string plain = absolute(3);
   fs::path folder = fs::temp_directory_path() /
                     ("korvanda-bench-" + std::to_string(getpid()));
   fs::create_directories(folder);
+  // Each program runs from a copy made here, all made alike: how a file
+  // was written (a linker's many small writes, one copy's few large ones)
+  // shapes its pages in the page cache, and so how fast it starts; the
+  // same program from two such files differed by several per cent
+  // (bench/README.md).
+  auto copied = [&](int i) {
+    const fs::path copy = folder / (std::to_string(i) + ".program");
+    fs::copy_file(argv[i], copy);
+    return copy.string();
+  };
+  std::vector<std::pair<std::string, std::string>> programs = {
+      {copied(1), copied(2)}};
+  if (argc == 7) programs.push_back({copied(5), copied(6)});
+  const std::string plain = copied(3);
 
   std::printf(
       "| input | bytes | program ms | ratio to floor | instructions "
